@@ -1,0 +1,4 @@
+#include "app/update.h"
+
+// Replaced by the update step proper.
+void RunUpdate(const InstallPaths&) {}
