@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Installs on Debian 12 what building, testing and running rud needs, and only
+# what is missing: a prepared machine never reaches apt.
+#
+#   bash scripts/install-deps.sh          everything the tests need
+#   bash scripts/install-deps.sh --run    only what building and the demo need
+set -euo pipefail
+
+mode=all
+case "${1:-}" in
+  "") ;;
+  --run) mode=run ;;
+  *) echo "usage: $0 [--run]" >&2; exit 2 ;;
+esac
+
+# The native build (its configure step also reads the GoogleTest sources) and
+# the Spanish locale the demonstration shows its dates in.
+run_packages=(cmake ninja-build g++ googletest locales)
+# The Windows build under Wine, the fuzzers (libclang-rt-14-dev holds
+# libFuzzer's runtime for clang 14) and the tools some tests reach for.
+test_packages=(
+  libgtest-dev
+  clang libclang-rt-14-dev
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine32 wine64
+  strace valgrind
+)
+locales_wanted=(es_ES.UTF-8 es_MX.UTF-8 en_US.UTF-8)
+
+packages=("${run_packages[@]}")
+if [[ $mode == all ]]; then
+  packages+=("${test_packages[@]}")
+fi
+
+is_installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
+}
+
+# "es_ES.UTF-8" is listed by `locale -a` as es_ES.utf8.
+has_locale() {
+  local wanted
+  wanted=$(printf '%s' "$1" | sed 's/\.UTF-8$/.utf8/')
+  locale -a 2>/dev/null | grep -qx "$wanted"
+}
+
+as_root() {
+  if [[ $(id -u) -eq 0 ]]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo "$@"
+  else
+    echo "install-deps: '$*' needs root and sudo is not available" >&2
+    exit 1
+  fi
+}
+
+missing=()
+for package in "${packages[@]}"; do
+  is_installed "$package" || missing+=("$package")
+done
+
+missing_locales=()
+for wanted in "${locales_wanted[@]}"; do
+  has_locale "$wanted" || missing_locales+=("$wanted")
+done
+
+if ((${#missing[@]})); then
+  echo "install-deps: installing ${missing[*]}" >&2
+  # wine32 is an i386 package.
+  if [[ " ${missing[*]} " == *" wine32 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+  fi
+  as_root apt-get update -q
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+    -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold "${missing[@]}" </dev/null
+fi
+
+if ((${#missing_locales[@]})); then
+  echo "install-deps: generating the locales ${missing_locales[*]}" >&2
+  for wanted in "${missing_locales[@]}"; do
+    line="$wanted UTF-8"
+    if grep -qE "^#? *${wanted//./\\.} UTF-8\$" /etc/locale.gen 2>/dev/null; then
+      as_root sed -i -E "s/^#? *${wanted//./\\.} UTF-8\$/$line/" /etc/locale.gen
+    else
+      echo "$line" | as_root tee -a /etc/locale.gen >/dev/null
+    fi
+  done
+  as_root locale-gen
+fi
+
+# clang's -fsanitize=fuzzer must link: it needs libFuzzer's runtime.
+if [[ $mode == all ]]; then
+  probe=$(mktemp -d)
+  trap 'rm -rf "$probe"' EXIT
+  printf '%s\n' '#include <cstddef>' '#include <cstdint>' \
+    'extern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }' >"$probe/probe.cpp"
+  if ! clang++ -fsanitize=fuzzer "$probe/probe.cpp" -o "$probe/probe" 2>"$probe/log"; then
+    echo "install-deps: clang can't build a fuzzer:" >&2
+    cat "$probe/log" >&2
+    exit 1
+  fi
+fi

@@ -1,0 +1,59 @@
+// The pieces of CopyFileW on POSIX. The copy is written to a temporary file
+// beside the destination and renamed over it only when it is complete, so a
+// failed copy leaves the old file as it was and nobody ever sees half of one.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+
+namespace posix {
+
+// Six letters and digits for a temporary name, from the kernel's random source.
+std::string RandomNameSuffix();
+
+// A new file being written beside `name` in an open folder, named
+// ".<name>.rud-XXXXXX". It is created exclusively, so a file or link already
+// at that name is never opened, let alone followed; it stays readable and
+// writable by its owner only until it is sealed; and it is removed again when
+// the object goes away before it has replaced the destination.
+// Every operation returns 0 or the errno value of the failure.
+class TemporaryCopy {
+ public:
+  using SuffixSource = std::function<std::string()>;
+
+  TemporaryCopy() = default;
+  ~TemporaryCopy();
+  TemporaryCopy(const TemporaryCopy&) = delete;
+  TemporaryCopy& operator=(const TemporaryCopy&) = delete;
+
+  // `folder` must stay open for the life of the object.
+  int Create(int folder, const std::string& name,
+             const SuffixSource& suffix = RandomNameSuffix);
+
+  // Copies the whole of `source` from its start, by the kernel where it can;
+  // `copied` receives the number of bytes written.
+  int Fill(int source, off_t& copied);
+
+  // Gives the file the source's permission bits (never set-user-ID,
+  // set-group-ID or sticky) and its access and last-write times, then makes
+  // it durable and closes it.
+  int Seal(const struct stat& source);
+
+  // Puts the file in the place of `name`: over an existing file, or, with
+  // keepExisting, only where there is none (EEXIST otherwise).
+  int Replace(const std::string& name, bool keepExisting);
+
+  int Descriptor() const { return fd_; }
+  const std::string& Name() const { return name_; }
+
+ private:
+  int folder_ = -1;
+  int fd_ = -1;
+  std::string name_;
+  bool inPlace_ = false;
+};
+
+}  // namespace posix
