@@ -1,17 +1,15 @@
 // The version-resource calls: the resource is read from the executable's PE
 // image on disk, a few header ranges at a time, and looked up in the copy the
 // caller holds.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <string>
 #include <vector>
 
-#include "host_path.h"
+#include "handle.h"
 #include "locale_id.h"
 #include "pe_image.h"
 #include "version_block.h"
@@ -51,47 +49,32 @@ class FileImage : public ImageSource {
   uint64_t size_;
 };
 
-// Windows tells a missing file from a missing folder on its way.
-DWORD OpenFailureCode(int openErrno, const std::string& hostPath) {
-  if (openErrno == ENOENT) {
-    std::string::size_type slash = hostPath.find_last_of('/');
-    if (slash != std::string::npos && slash > 0) {
-      struct stat parent;
-      std::string folder = hostPath.substr(0, slash);
-      if (::stat(folder.c_str(), &parent) != 0 || !S_ISDIR(parent.st_mode)) {
-        return ERROR_PATH_NOT_FOUND;
-      }
-    }
-  }
-  return Win32ErrorFromErrno(openErrno);
-}
-
 // The version resource of the file at a Windows path; false with the last
-// error set.
+// error set. The file is opened as CreateFileW opens it, so its failures
+// carry the same codes.
 bool ReadFileVersionResource(LPCWSTR fileName, std::vector<uint8_t>& bytes) {
   if (fileName == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
-  std::string hostPath;
-  if (!HostPathOf(fileName, hostPath)) return false;
-  int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    SetLastError(OpenFailureCode(errno, hostPath));
-    return false;
-  }
-  struct stat facts;
+  HANDLE file = CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FileObject* object = ObjectAs<FileObject>(file);
   DWORD code = ERROR_SUCCESS;
   bool found = false;
-  if (::fstat(fd, &facts) != 0) {
+  struct stat facts;
+  if (object == nullptr) {
+    code = ERROR_INVALID_HANDLE;
+  } else if (::fstat(object->fd, &facts) != 0) {
     code = Win32ErrorFromErrno(errno);
-  } else if (S_ISDIR(facts.st_mode)) {
-    code = ERROR_ACCESS_DENIED;  // a folder can't be opened as a file
   } else {
-    found = ReadVersionResource(FileImage(fd, static_cast<uint64_t>(facts.st_size)),
-                                UserInterfaceLanguage(), bytes, code);
+    // Only a regular file has bytes to read at offsets; anything else reads
+    // as an empty image.
+    const uint64_t size = S_ISREG(facts.st_mode) ? static_cast<uint64_t>(facts.st_size) : 0;
+    found = ReadVersionResource(FileImage(object->fd, size), UserInterfaceLanguage(), bytes, code);
   }
-  ::close(fd);
+  CloseHandle(file);
   if (!found) SetLastError(code);
   return found;
 }
