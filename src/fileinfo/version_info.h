@@ -21,3 +21,7 @@ struct TEXEVersionData {
 
 // Raises EOSError when the version resource can't be read.
 TEXEVersionData GetEXEVersionData(const Text& FileName);
+
+// The twelve version strings of the resource's first translation, without
+// DateModified; raises as GetEXEVersionData does.
+TEXEVersionData ReadVersionStrings(const Text& FileName);

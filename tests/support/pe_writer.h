@@ -26,6 +26,11 @@ enum class PeKind { Pe32, Pe32Plus };
 // empty.
 std::string BuildExecutable(PeKind kind, const std::optional<VersionResource>& version);
 
+// An executable whose version resource exists in several languages, each
+// with its own block, listed in the resource directory in the order given.
+std::string BuildMultilingualExecutable(
+    PeKind kind, const std::vector<std::pair<uint16_t, VersionResource>>& languages);
+
 // A typical resource: one Spanish (0C0A) Unicode (04B0) translation and the
 // string table under the same key holding `strings`.
 VersionResource SpanishVersionResource(
