@@ -290,8 +290,10 @@ RunResult RunProcess(const Process& process, const RunOptions& options, const fs
   return result;
 }
 
-// Runs a helper to its end with its output discarded.
+// Runs a helper to its end with its output discarded. Whatever it leaves
+// running (Wine's services) holds no pipe of ours.
 void RunQuietly(std::vector<std::string> argv, const std::map<std::string, std::string>& env) {
+  argv.insert(argv.begin(), {"sh", "-c", "exec \"$@\" >/dev/null 2>&1 </dev/null", "sh"});
   RunOptions options;
   options.input = InputKind::NullDevice;
   options.timeLimit = std::chrono::seconds(180);

@@ -31,6 +31,16 @@ __attribute__((noinline, no_sanitize("undefined"))) void DivideByZero() {
   quotient = 10 / zero;
 }
 
+volatile int recursionDepth = 1 << 30;
+
+// Deep enough to run out of any stack; each frame keeps a kilobyte.
+__attribute__((noinline)) int Recurse(int depth) {
+  volatile char frame[1024];
+  frame[0] = static_cast<char>(depth);
+  if (depth == 0) return frame[0];
+  return Recurse(depth - 1) + frame[0];
+}
+
 class FaultHandlerDeathTest : public testing::Test {
  protected:
   void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
@@ -61,6 +71,15 @@ TEST_F(FaultHandlerDeathTest, AnIllegalInstructionIsRuntimeError217) {
         __builtin_trap();
       },
       testing::ExitedWithCode(217), "Runtime error 217 at ");
+}
+
+TEST_F(FaultHandlerDeathTest, AStackOverflowIsRuntimeError202) {
+  EXPECT_EXIT(
+      {
+        Prepare();
+        Recurse(recursionDepth);
+      },
+      testing::ExitedWithCode(202), "Runtime error 202 at ");
 }
 
 TEST_F(FaultHandlerDeathTest, PendingOutputIsWrittenBeforeTheLine) {
