@@ -1,0 +1,193 @@
+#include "console/console_stream.h"
+
+#include <algorithm>
+#include <string>
+
+#include "console/exceptions.h"
+#include "platform/win32.h"
+
+constinit thread_local int32_t PendingIOError = 0;
+
+namespace {
+
+// The stream's own code for standard output without a usable handle.
+constexpr int32_t kNoUsableOutput = 105;
+constexpr uint8_t kEndOfInputCharacter = 26;  // Ctrl+Z
+
+// Read once at start-up: the code page of every standard stream that is not
+// a console.
+uint16_t systemAnsiCodePage = 0;
+
+// Constant-initialised, so they are ready before any start-up code runs and
+// safe to look at from a fault report.
+constinit ConsoleStream streams[3] = {
+    ConsoleStream::OverStandardHandle(STD_INPUT_HANDLE),
+    ConsoleStream::OverStandardHandle(STD_OUTPUT_HANDLE),
+    ConsoleStream::OverStandardHandle(STD_ERROR_HANDLE),
+};
+
+void StoreLastError() { PendingIOError = static_cast<int32_t>(GetLastError()); }
+
+}  // namespace
+
+void StartConsoleStreams() {
+  for (ConsoleStream& stream : streams) {
+    stream.Mode = StreamMode::Closed;
+    stream.Fill = stream.Position = stream.End = 0;
+  }
+  systemAnsiCodePage = static_cast<uint16_t>(GetACP());
+  PendingIOError = 0;
+}
+
+ConsoleStream& StandardInput() { return streams[0]; }
+ConsoleStream& StandardOutput() { return streams[1]; }
+
+bool ConsoleStream::Open(StreamMode mode) {
+  LineEndStyle = true;
+  Handle = StandardHandle != 0 ? GetStdHandle(StandardHandle) : OwnHandle;
+  Fill = Position = End = 0;
+  if (CodePage == 0) {
+    if (GetFileType(Handle) == FILE_TYPE_CHAR) {
+      CodePage = static_cast<uint16_t>(mode == StreamMode::Output ? GetConsoleOutputCP()
+                                                                  : GetConsoleCP());
+    } else {
+      CodePage = systemAnsiCodePage;
+    }
+  }
+  if (mode == StreamMode::Input) {
+    // A bad input handle shows up at the first read.
+    Mode = StreamMode::Input;
+    return true;
+  }
+  DWORD type = GetFileType(Handle);
+  if (type == FILE_TYPE_UNKNOWN) {
+    CloseHandle(Handle);
+    PendingIOError = kNoUsableOutput;
+    return false;  // still closed: the next write tries again
+  }
+  FlushPerLine = type == FILE_TYPE_CHAR;
+  Mode = StreamMode::Output;
+  return true;
+}
+
+void ConsoleStream::Write(TextView text) {
+  if (Mode != StreamMode::Output && !Open(StreamMode::Output)) return;
+  if (text.empty()) return;
+  const auto* units = reinterpret_cast<const WCHAR*>(text.data());
+  int length = static_cast<int>(text.size());
+  int size = WideCharToMultiByte(CodePage, 0, units, length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  size = WideCharToMultiByte(CodePage, 0, units, length, bytes.data(), size, nullptr, nullptr);
+  if (size <= 0) return;
+  Append(bytes.data(), static_cast<uint32_t>(size));
+}
+
+void ConsoleStream::Append(const char* bytes, uint32_t count) {
+  while (count > 0) {
+    uint32_t piece = std::min(count, kBufferSize - Fill);
+    std::copy(bytes, bytes + piece, Buffer + Fill);
+    Fill += piece;
+    bytes += piece;
+    count -= piece;
+    // A failed write-out loses the rest of the text along with the buffer.
+    if (Fill == kBufferSize && !WriteOut()) return;
+  }
+}
+
+void ConsoleStream::EndLine() {
+  if (Mode != StreamMode::Output && !Open(StreamMode::Output)) return;
+  static constexpr char kLineEnd[] = {13, 10};
+  Append(kLineEnd, 2);
+  if (FlushPerLine) WriteOut();
+}
+
+bool ConsoleStream::WriteOut() {
+  if (Fill == 0) return true;
+  DWORD written = 0;
+  BOOL ok = WriteFile(Handle, Buffer, Fill, &written, nullptr);
+  if (!ok) StoreLastError();
+  // A short write goes unnoticed; a failed one loses its bytes.
+  Fill = 0;
+  return ok != FALSE;
+}
+
+bool ConsoleStream::Refill() {
+  DWORD read = 0;
+  Position = End = 0;
+  if (!ReadFile(Handle, Buffer, kBufferSize, &read, nullptr)) {
+    // A pipe whose writer has gone is the end of the input, not a failure.
+    if (GetLastError() != ERROR_BROKEN_PIPE) StoreLastError();
+    return false;
+  }
+  End = std::min<DWORD>(read, kBufferSize);
+  return End > 0;
+}
+
+void ConsoleStream::SkipLine() {
+  if (Mode != StreamMode::Input) Open(StreamMode::Input);
+  for (;;) {
+    if (Position >= End && !Refill()) return;
+    uint8_t c = Buffer[Position];
+    if (c == kEndOfInputCharacter && LineEndStyle) return;  // left in place: the input stays ended
+    ++Position;
+    if (c == 10) return;
+  }
+}
+
+void ConsoleStream::Close() {
+  if (Mode == StreamMode::Output) {
+    // The last write-out's failure is not reported anywhere.
+    int32_t pending = PendingIOError;
+    WriteOut();
+    PendingIOError = pending;
+  }
+  Position = End = Fill = 0;
+  Mode = StreamMode::Closed;
+}
+
+void CloseConsoleStreams() {
+  for (ConsoleStream& stream : streams) stream.Close();
+}
+
+void WriteLine(std::initializer_list<TextView> texts) {
+  ConsoleStream& out = StandardOutput();
+  for (TextView text : texts) out.Write(text);
+  out.EndLine();
+  CheckIOError();
+}
+
+void SkipLine() {
+  StandardInput().SkipLine();
+  CheckIOError();
+}
+
+void CheckIOError() {
+  if (PendingIOError == 0) return;
+  int32_t code = PendingIOError;
+  PendingIOError = 0;
+  throw EInOutError(code, IOErrorMessage(code));
+}
+
+Text IOErrorMessage(int32_t code) {
+  switch (code) {
+    case 2:
+      return u"The specified file was not found";
+    case 3:
+      // The stored text names a file ("Invalid file name - %s"), but a code
+      // alone carries none; the message keeps the part that stands without it.
+      return u"Invalid file name";
+    case 4:
+      return u"Too many open files";
+    case 5:
+      return u"File access denied";
+    case 100:
+      return u"Read beyond end of file";
+    case 101:
+      return u"Disk full";
+    case 106:
+      return u"Invalid numeric input";
+    default:
+      return u"I/O error " + DecimalText(code);
+  }
+}

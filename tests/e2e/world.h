@@ -1,0 +1,97 @@
+// A world for end-to-end runs of the real program: a temporary folder that
+// stands in for drive C: and the update server, and a way to run the program
+// with chosen arguments, environment and standard streams and to collect
+// what it wrote and its exit code, bounded in time.
+//
+// Two legs: the native build (RUD_NATIVE_BINARY) and rud.exe under Wine,
+// found through RUD_WIN32_BUILD (the win32 build folder, holding rud.exe and
+// tests/rud_launch.exe). The Wine leg uses the environment's WINEPREFIX (or
+// ~/.wine); its drive C: is that prefix's drive_c, and lines that Wine itself
+// writes to standard error ("wine: ...") are left out of the result.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+
+enum class Leg { Native, Wine };
+
+std::string LegName(Leg leg);
+
+// Why a leg can't run on this machine; nothing when it can.
+std::optional<std::string> LegUnavailable(Leg leg);
+
+enum class InputKind {
+  Bytes,     // a pipe holding RunOptions::inputBytes, then its end
+  NullDevice,  // /dev/null (Windows: a character device that is always at its end)
+  HeldOpen,  // a pipe that stays open, with nothing in it, until the program ends
+  File,      // RunOptions::inputFile, read from its start
+  Closed,    // no usable handle (Wine: INVALID_HANDLE_VALUE through the launcher)
+};
+
+enum class OutputKind {
+  Pipe,        // captured through a pipe
+  File,        // a file in the world's folder, read back afterwards
+  Closed,      // no usable handle (Wine: INVALID_HANDLE_VALUE through the launcher)
+  ClosedPipe,  // a pipe whose reading end is closed before the program starts
+  FullDevice,  // /dev/full: every write fails for lack of space
+};
+
+struct RunOptions {
+  // argv after the program's name.
+  std::vector<std::string> arguments;
+  // Wine only: the exact command line, the program's name included, handed
+  // over through the launcher instead of `arguments`.
+  std::optional<std::u16string> commandLine;
+  InputKind input = InputKind::Bytes;
+  std::string inputBytes;
+  std::filesystem::path inputFile;
+  OutputKind output = OutputKind::Pipe;
+  // Set (or, with an empty value, removed) on top of the test's environment.
+  std::map<std::string, std::string> environment;
+  std::chrono::seconds timeLimit{90};
+};
+
+struct RunResult {
+  std::string out;  // standard output's bytes (Pipe and File)
+  std::string err;  // standard error's bytes
+  int exitCode = -1;   // modulo 256, as a shell sees it
+  int signal = 0;      // the signal that ended the program, if one did
+  bool timedOut = false;
+  // InputKind::File: how far the program read into the file.
+  long long inputOffset = -1;
+};
+
+class World {
+ public:
+  explicit World(Leg leg);
+  ~World();
+  World(const World&) = delete;
+  World& operator=(const World&) = delete;
+
+  Leg leg() const { return leg_; }
+  const TempFolder& folder() const { return folder_; }
+
+  // The host folder that is drive C: for the program.
+  std::filesystem::path DriveC() const;
+  // A host path as the program names it on this leg (Wine: Z:\...).
+  std::string ProgramPathOf(const std::filesystem::path& hostPath) const;
+  // A text written by the program, in the byte encoding it uses on this leg
+  // for redirected output: UTF-8 natively (the world runs it in C.UTF-8),
+  // code page 1252 under Wine. `utf8` holds only Latin-1 characters.
+  std::string Encoded(std::string_view utf8) const;
+  // Encoded lines, each ended by CR LF as the program ends every line.
+  std::string Lines(std::initializer_list<std::string_view> lines) const;
+
+  RunResult Run(const RunOptions& options) const;
+
+ private:
+  Leg leg_;
+  TempFolder folder_;
+};

@@ -1,0 +1,194 @@
+#include "console/console_stream.h"
+
+#include <gtest/gtest.h>
+
+#include "console/exceptions.h"
+#include "platform/win32.h"
+#include "support/test_pipe.h"
+
+namespace {
+
+class ConsoleStreamTest : public testing::Test {
+ protected:
+  void SetUp() override { StartConsoleStreams(); }
+  void TearDown() override { PendingIOError = 0; }
+};
+
+Text Repeated(char16_t c, size_t count) { return Text(count, c); }
+
+TEST_F(ConsoleStreamTest, OutputToAPipeIsHandedOverIn128BytePieces) {
+  TestPipe pipe;
+  ConsoleStream stream = ConsoleStream::OverHandle(pipe.WriteEnd());
+  stream.Write(Repeated(u'a', 100));
+  EXPECT_EQ(pipe.Available(), 0u);
+  stream.Write(Repeated(u'b', 28));
+  EXPECT_EQ(pipe.Available(), 128u);
+  stream.Write(u"xyz");
+  stream.EndLine();  // no write-out at a line end: a pipe is not a console
+  EXPECT_EQ(pipe.Available(), 128u);
+  EXPECT_EQ(stream.Fill, 5u);
+  EXPECT_TRUE(stream.WriteOut());
+  EXPECT_EQ(pipe.ReadAvailable(), std::string(100, 'a') + std::string(28, 'b') + "xyz\r\n");
+  EXPECT_EQ(PendingIOError, 0);
+}
+
+TEST_F(ConsoleStreamTest, ATextLongerThanTheBufferFillsItAgainAndAgain) {
+  TestPipe pipe;
+  ConsoleStream stream = ConsoleStream::OverHandle(pipe.WriteEnd());
+  stream.Write(Repeated(u'z', 300));
+  EXPECT_EQ(pipe.Available(), 256u);
+  EXPECT_EQ(stream.Fill, 44u);
+}
+
+TEST_F(ConsoleStreamTest, AFailedWriteLosesTheBufferAndTheRestOfTheTextAndIsPending) {
+  TestPipe pipe;
+  pipe.CloseReadEnd();
+  ConsoleStream stream = ConsoleStream::OverHandle(pipe.WriteEnd());
+  stream.Write(Repeated(u'a', 200));
+  EXPECT_EQ(PendingIOError, ERROR_NO_DATA);
+  EXPECT_EQ(stream.Fill, 0u);  // the 72 bytes after the failed piece are gone too
+  // The stream stays open and goes on as before.
+  EXPECT_EQ(stream.Mode, StreamMode::Output);
+  stream.Write(u"later");
+  EXPECT_EQ(stream.Fill, 5u);
+
+  try {
+    CheckIOError();
+    ADD_FAILURE() << "no failure raised";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.ErrorCode, ERROR_NO_DATA);
+    EXPECT_EQ(error.Message, u"I/O error 232");
+    EXPECT_EQ(error.ClassName(), u"EInOutError");
+  }
+  EXPECT_EQ(PendingIOError, 0);
+  EXPECT_NO_THROW(CheckIOError());
+}
+
+TEST_F(ConsoleStreamTest, AnUnusableHandleFailsEveryOpenWith105) {
+  ConsoleStream stream = ConsoleStream::OverHandle(INVALID_HANDLE_VALUE);
+  stream.Write(u"banner");
+  EXPECT_EQ(PendingIOError, 105);
+  EXPECT_EQ(stream.Mode, StreamMode::Closed);
+  PendingIOError = 0;
+  stream.EndLine();  // tries the open again
+  EXPECT_EQ(PendingIOError, 105);
+  EXPECT_EQ(stream.Fill, 0u);
+}
+
+TEST_F(ConsoleStreamTest, ALaterFailureOverwritesAnEarlierOne) {
+  ConsoleStream unusable = ConsoleStream::OverHandle(INVALID_HANDLE_VALUE);
+  TestPipe pipe;
+  pipe.CloseReadEnd();
+  ConsoleStream broken = ConsoleStream::OverHandle(pipe.WriteEnd());
+  unusable.Write(u"x");
+  broken.Write(Repeated(u'y', 128));
+  try {
+    CheckIOError();
+    ADD_FAILURE() << "no failure raised";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.ErrorCode, ERROR_NO_DATA);
+  }
+}
+
+TEST_F(ConsoleStreamTest, TheCodePageIsSettledAtTheFirstOpen) {
+  TestPipe pipe;
+  ConsoleStream stream = ConsoleStream::OverHandle(pipe.WriteEnd());
+  EXPECT_EQ(stream.CodePage, 0);
+  stream.Write(u"x");
+  // A pipe is not a console: the system ANSI code page.
+  EXPECT_EQ(stream.CodePage, static_cast<uint16_t>(GetACP()));
+  EXPECT_TRUE(stream.LineEndStyle);
+  EXPECT_FALSE(stream.FlushPerLine);
+}
+
+TEST_F(ConsoleStreamTest, SkipLineReadsALineLongerThanTheBufferInPieces) {
+  TestPipe pipe;
+  pipe.Write(std::string(200, 'a') + "\nrest");
+  pipe.CloseWriteEnd();
+  ConsoleStream stream = ConsoleStream::OverHandle(pipe.ReadEnd());
+  stream.SkipLine();
+  EXPECT_EQ(PendingIOError, 0);
+  // The second piece held the line's end; the 4 bytes after it wait unread.
+  EXPECT_EQ(stream.End - stream.Position, 4u);
+}
+
+TEST_F(ConsoleStreamTest, SkipLineEndsAtTheEndOfInput) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"nothing", ""},
+      {"a carriage return is an ordinary character", "abc\r"},
+      {"character 26 ends the input", "ab\x1a" "cd\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestPipe pipe;
+    pipe.Write(c.bytes);
+    pipe.CloseWriteEnd();  // reading on gives the end (a broken pipe on Windows)
+    ConsoleStream stream = ConsoleStream::OverHandle(pipe.ReadEnd());
+    stream.SkipLine();
+    stream.SkipLine();
+    EXPECT_EQ(PendingIOError, 0);
+  }
+}
+
+TEST_F(ConsoleStreamTest, AFailedReadIsPendingForTheCheck) {
+  ConsoleStream stream = ConsoleStream::OverHandle(INVALID_HANDLE_VALUE);
+  stream.SkipLine();
+  EXPECT_EQ(PendingIOError, ERROR_INVALID_HANDLE);
+  EXPECT_THROW(CheckIOError(), EInOutError);
+}
+
+TEST_F(ConsoleStreamTest, WriteLineWritesEveryTextAndChecksOnceAtTheEnd) {
+  TestPipe pipe;
+  {
+    ScopedStandardOutput redirected(pipe.WriteEnd());
+    StartConsoleStreams();
+    WriteLine({u"Programa Seleccionado: ", u"", u"X01"});
+    CloseConsoleStreams();
+  }
+  EXPECT_EQ(pipe.ReadAvailable(), "Programa Seleccionado: X01\r\n");
+
+  pipe.CloseReadEnd();
+  bool raised = false;
+  uint32_t fillAfterwards = 0;
+  {
+    ScopedStandardOutput redirected(pipe.WriteEnd());
+    StartConsoleStreams();
+    try {
+      // The first text's piece fails; the second text still goes in.
+      WriteLine({Repeated(u'a', 130), u"tail"});
+    } catch (const EInOutError& error) {
+      raised = error.ErrorCode == ERROR_NO_DATA;
+    }
+    fillAfterwards = StandardOutput().Fill;
+    StartConsoleStreams();
+  }
+  EXPECT_TRUE(raised);
+  EXPECT_EQ(fillAfterwards, 6u);  // "tail" and the line end
+}
+
+TEST(IOErrorMessage, ByCode) {
+  struct Case {
+    int32_t code;
+    const char16_t* message;
+  } cases[] = {
+      {2, u"The specified file was not found"},
+      {3, u"Invalid file name"},
+      {4, u"Too many open files"},
+      {5, u"File access denied"},
+      {100, u"Read beyond end of file"},
+      {101, u"Disk full"},
+      {105, u"I/O error 105"},
+      {106, u"Invalid numeric input"},
+      {112, u"I/O error 112"},
+      {-1, u"I/O error -1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    EXPECT_EQ(IOErrorMessage(c.code), c.message);
+  }
+}
+
+}  // namespace
