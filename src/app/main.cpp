@@ -2,6 +2,8 @@
 #include "app/run_driver.h"
 #include "console/console_stream.h"
 #include "console/process_end.h"
+#include "fileinfo/locale_settings.h"
+#include "fileinfo/time_stamps.h"
 #include "platform/fault_handler.h"
 
 int main() {
@@ -10,10 +12,10 @@ int main() {
   InstallTerminateHandler();
   StartConsoleStreams();
   try {
-    // >>> Start-up of the locale and of the operating-system version goes
-    // >>> here, in this order, before the run:
-    // >>>   LoadLocaleFormatSettings();
-    // >>>   RecordOperatingSystemVersion();
+    // The date texts follow the user's locale, and the link handling asks
+    // which operating system it runs on: both are read once, before the run.
+    LoadLocaleFormatSettings();
+    RecordOperatingSystemVersion();
     RunDriver();
   } catch (...) {
     ReportEscapedFailure();
