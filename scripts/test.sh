@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test run, as CI does it: installs what is missing, builds the
-# Linux and the Windows programs, and runs every test — natively, the Windows
-# build under a private Wine prefix, and the fuzzers when the tree has them.
+# Linux and the Windows programs and their packages, checks the packages, and
+# runs every test — natively, the Windows build under a private Wine prefix,
+# and the fuzzers when the tree has them.
 #
 #   bash scripts/test.sh
 set -euo pipefail
@@ -17,6 +18,18 @@ cmake --preset native
 cmake --build --preset native -j2
 cmake --preset win32
 cmake --build --preset win32 -j2
+
+# The packages, the .deb of the Linux build and the ZIP of the Windows build,
+# and a check of what they and `cmake --install` hold. CPack's log is shown
+# only when it fails.
+for preset in native win32; do
+  if ! cpack --preset "$preset" >"build/$preset/cpack.log" 2>&1; then
+    cat "build/$preset/cpack.log" >&2
+    echo "test: packaging the $preset build failed" >&2
+    exit 1
+  fi
+done
+bash scripts/check-packages.sh
 
 # A Wine prefix of our own under build/, with the debugger and the .NET and
 # HTML engines switched off so that nothing asks for a download or a window.
