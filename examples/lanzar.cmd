@@ -2,7 +2,8 @@
 rem Brings a ZARVEK program up to date from the update server, then starts it.
 rem   lanzar.cmd PROGRAM-CODE [ARGUMENT...]
 rem rud.exe sits beside this file. Set ZARVEK_SERVER to the update server
-rem folder (default \\srv\upd). A program code has at most 8 characters.
+rem folder (default \\srv\upd). As rud does, only the code's first 8
+rem characters name the program.
 setlocal
 if "%ZARVEK_SERVER%"=="" set "ZARVEK_SERVER=\\srv\upd"
 set "CODE=%~1"
@@ -16,9 +17,11 @@ rem a program that may be out of date or missing.
 "%~dp0rud.exe" "%ZARVEK_SERVER%" "%CODE%"
 if errorlevel 1 exit /b %errorlevel%
 
-rem The folder rud derives from the code: module GN lives in Ggen\bin,
-rem every other module MM in Garh\MM\bin.
-set "MODULE=%CODE:~1,2%"
+rem The file and folder rud derives from the code: the first 8 characters
+rem plus .exe; module GN (characters 2 and 3 of that file name) lives in
+rem Ggen\bin, every other module MM in Garh\MM\bin.
+set "FILE=%CODE:~0,8%.exe"
+set "MODULE=%FILE:~1,2%"
 if /i "%MODULE%"=="GN" (set "FOLDER=Ggen\bin") else (set "FOLDER=Garh\%MODULE%\bin")
 shift
 set "ARGS="
@@ -28,5 +31,5 @@ set ARGS=%ARGS% %1
 shift
 goto collect
 :start
-"C:\ZARVEK\%FOLDER%\%CODE%.exe"%ARGS%
+"C:\ZARVEK\%FOLDER%\%FILE%"%ARGS%
 exit /b %errorlevel%

@@ -7,7 +7,7 @@
 #                  programs live under $RUD_DRIVE_C/ZARVEK
 #   RUD            the rud program (default: rud on the PATH)
 #   ZARVEK_RUNNER  what starts a Windows program here (default wine)
-# A program code has at most 8 characters.
+# As rud does, only the code's first 8 characters name the program.
 set -u
 server=${ZARVEK_SERVER:-/mnt/zarvek-upd}
 drive_c=${RUD_DRIVE_C:-/}
@@ -25,11 +25,13 @@ shift
 status=$?
 [ "$status" -eq 0 ] || exit "$status"
 
-# The folder rud derives from the code: module GN lives in Ggen/bin, every
-# other module MM in Garh/MM/bin.
-module=$(printf '%s' "$code" | cut -c2-3)
+# The file and folder rud derives from the code: the first 8 characters plus
+# .exe; module GN (characters 2 and 3 of that file name) lives in Ggen/bin,
+# every other module MM in Garh/MM/bin.
+file=$(printf '%s' "$code" | cut -c1-8).exe
+module=$(printf '%s' "$file" | cut -c2-3)
 case $(printf '%s' "$module" | tr 'a-z' 'A-Z') in
   GN) folder=Ggen/bin ;;
   *) folder=Garh/$module/bin ;;
 esac
-exec "${ZARVEK_RUNNER:-wine}" "${drive_c%/}/ZARVEK/$folder/$code.exe" "$@"
+exec "${ZARVEK_RUNNER:-wine}" "${drive_c%/}/ZARVEK/$folder/$file" "$@"

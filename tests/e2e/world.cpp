@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +24,6 @@ std::string EnvironmentValue(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
 }
-
-fs::path Win32Build() { return EnvironmentValue("RUD_WIN32_BUILD"); }
 
 fs::path WinePrefix() {
   std::string prefix = EnvironmentValue("WINEPREFIX");
@@ -120,8 +119,13 @@ struct ChildStreams {
 };
 
 [[noreturn]] void ExecChild(const ChildStreams& streams, const std::vector<std::string>& argv,
-                            const std::vector<std::string>& environment) {
+                            const std::vector<std::string>& environment,
+                            std::optional<unsigned long long> fileSizeLimit) {
   setpgid(0, 0);
+  if (fileSizeLimit) {
+    const rlimit limit{*fileSizeLimit, *fileSizeLimit};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+  }
   // The program must meet the default dispositions, whatever ours are.
   signal(SIGPIPE, SIG_DFL);
   signal(SIGXFSZ, SIG_DFL);
@@ -212,7 +216,7 @@ RunResult RunProcess(const Process& process, const RunOptions& options, const fs
 
   pid_t pid = fork();
   if (pid < 0) throw std::system_error(errno, std::generic_category(), "fork");
-  if (pid == 0) ExecChild(child, process.argv, process.environment);
+  if (pid == 0) ExecChild(child, process.argv, process.environment, options.fileSizeLimit);
 
   if (child.input != inputFile) CloseIfOpen(child.input);
   CloseIfOpen(child.output);
@@ -324,12 +328,14 @@ class WineServer : public testing::Environment {
 
 std::string LegName(Leg leg) { return leg == Leg::Native ? "Native" : "Wine"; }
 
+fs::path Win32BuildFolder() { return EnvironmentValue("RUD_WIN32_BUILD"); }
+
 std::optional<std::string> LegUnavailable(Leg leg) {
   if (leg == Leg::Native) {
     if (!fs::exists(RUD_NATIVE_BINARY)) return std::string("the native build is missing");
     return std::nullopt;
   }
-  fs::path build = Win32Build();
+  fs::path build = Win32BuildFolder();
   if (build.empty()) return std::string("RUD_WIN32_BUILD is not set (the win32 build folder)");
   if (!fs::exists(build / "rud.exe")) return "no rud.exe in " + build.string();
   if (!fs::exists(build / "tests" / "rud_launch.exe")) return "no tests/rud_launch.exe in " + build.string();
@@ -389,7 +395,7 @@ RunResult World::Run(const RunOptions& options) const {
   RunOptions adjusted = options;
   if (leg_ == Leg::Native) {
     if (options.commandLine) throw std::logic_error("an exact command line needs the Wine leg");
-    process.argv = {RUD_NATIVE_BINARY};
+    process.argv = {options.program.value_or(RUD_NATIVE_BINARY)};
     process.argv.insert(process.argv.end(), options.arguments.begin(), options.arguments.end());
     std::map<std::string, std::string> env = {
         {"LC_ALL", ""}, {"LC_CTYPE", ""}, {"LANG", "C.UTF-8"}, {"RUD_DRIVE_C", DriveC().string()}};
@@ -404,7 +410,18 @@ RunResult World::Run(const RunOptions& options) const {
   for (const auto& change : options.environment) env[change.first] = change.second;
   process.environment = EnvironmentWith(env);
 
-  fs::path build = Win32Build();
+  if (options.fileSizeLimit) throw std::logic_error("a file-size limit needs the native leg");
+  fs::path build = Win32BuildFolder();
+  if (options.program) {
+    if (options.commandLine || options.input == InputKind::Closed || options.output == OutputKind::Closed) {
+      throw std::logic_error("another program runs with argv and usable handles only");
+    }
+    process.argv = {"wine", *options.program};
+    process.argv.insert(process.argv.end(), options.arguments.begin(), options.arguments.end());
+    RunResult result = RunProcess(process, adjusted, folder_.Path());
+    result.err = WithoutWineLines(result.err);
+    return result;
+  }
   bool closedInput = options.input == InputKind::Closed;
   bool closedOutput = options.output == OutputKind::Closed;
   if (!options.commandLine && !closedInput && !closedOutput) {

@@ -27,6 +27,9 @@ std::string LegName(Leg leg);
 // Why a leg can't run on this machine; nothing when it can.
 std::optional<std::string> LegUnavailable(Leg leg);
 
+// The win32 build folder RUD_WIN32_BUILD names; empty when it is unset.
+std::filesystem::path Win32BuildFolder();
+
 enum class InputKind {
   Bytes,     // a pipe holding RunOptions::inputBytes, then its end
   NullDevice,  // /dev/null (Windows: a character device that is always at its end)
@@ -44,6 +47,11 @@ enum class OutputKind {
 };
 
 struct RunOptions {
+  // Another program to run in the world instead of rud: natively a host
+  // program (looked up on the PATH), under Wine what `wine` is given to start
+  // (a Windows program's host path, or a builtin such as cmd). It gets the
+  // same environment as rud would.
+  std::optional<std::string> program;
   // argv after the program's name.
   std::vector<std::string> arguments;
   // Wine only: the exact command line, the program's name included, handed
@@ -56,6 +64,9 @@ struct RunOptions {
   // Set (or, with an empty value, removed) on top of the test's environment.
   std::map<std::string, std::string> environment;
   std::chrono::seconds timeLimit{90};
+  // Native only: the largest file, in bytes, the program may write
+  // (RLIMIT_FSIZE); beyond it a write fails with EFBIG.
+  std::optional<unsigned long long> fileSizeLimit;
 };
 
 struct RunResult {

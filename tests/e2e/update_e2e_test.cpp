@@ -1,0 +1,719 @@
+// The whole job from the real program on each leg: the update decision, the
+// version lines with their dates, the copy, and the files afterwards.
+//
+// The runs take place three hours west of UTC without summer time, so a
+// chosen local time is a known instant; the dates are written in Spanish
+// (es_ES.UTF-8) where the host has that locale.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console/text.h"
+#include "e2e/e2e_fixture.h"
+#include "fileinfo/version_info.h"
+#include "support/pe_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kBanner = "ZARVEK RUD: SERVICIO DE ACTUALIZACIÓN DE PROGRAMAS VERSIÓN 12.6";
+constexpr const char* kSuccess = "Se realizó la actualización de manera exitosa.";
+constexpr const char* kLocalMissing = "Archivo local no encontrado, será actualizado.";
+constexpr const char* kNeitherFound =
+    "Exception: No fue posible realizar la validación del archivo, debido a que no fue "
+    "encontrado de manera local ni remota.";
+constexpr const char* kCopyFailed = "Exception: Error al intentar copiar el archivo: ";
+
+constexpr const char* kTimeZone = "<-03>3";
+constexpr long long kUtcOffsetSeconds = -3 * 3600;
+constexpr const char* kSpanish = "es_ES.UTF-8";
+// Stands for a date whose text this host can't predict (see DateText).
+constexpr char kAnyDate = '\x1F';
+
+bool LocaleGenerated(const char* name) {
+  locale_t probe = newlocale(LC_ALL_MASK, name, nullptr);
+  if (probe == nullptr) return false;
+  freelocale(probe);
+  return true;
+}
+
+struct LocalTime {
+  int year, month, day, hour, minute, second;
+  long nanoseconds = 0;
+};
+
+// Days from 1970-01-01 to a Gregorian date.
+long long DaysFromCivil(long long year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const long long era = (year >= 0 ? year : year - 399) / 400;
+  const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+  const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+timespec InstantOf(const LocalTime& t) {
+  const long long seconds = DaysFromCivil(t.year, static_cast<unsigned>(t.month),
+                                          static_cast<unsigned>(t.day)) * 86400 +
+                            t.hour * 3600 + t.minute * 60 + t.second - kUtcOffsetSeconds;
+  return timespec{static_cast<time_t>(seconds), t.nanoseconds};
+}
+
+void SetLastWrite(const fs::path& file, const LocalTime& t) {
+  const timespec times[2] = {InstantOf(t), InstantOf(t)};
+  ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << file;
+}
+
+timespec LastWrite(const fs::path& file) {
+  struct stat facts {};
+  if (stat(file.c_str(), &facts) != 0) return timespec{-1, -1};
+  return facts.st_mtim;
+}
+
+bool SameInstant(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+std::string Format(const char* pattern, const LocalTime& t) {
+  char text[64];
+  std::snprintf(text, sizeof text, pattern, t.day, t.month, t.year % 100, t.year, t.hour, t.minute,
+                t.second);
+  return text;
+}
+
+// Older and newer last-write times; the older one has a one-digit hour and
+// day, so the zero padding of each pattern shows.
+const LocalTime kOlder{2025, 3, 4, 9, 26, 53};
+const LocalTime kNewer{2025, 11, 12, 18, 7, 4};
+
+// A copy of the program: its bytes and the FileVersion its resource carries.
+struct Executable {
+  std::string bytes;
+  const char* fileVersion;
+};
+
+Executable WithVersion(const char* fileVersion) {
+  std::u16string version(fileVersion, fileVersion + std::char_traits<char>::length(fileVersion));
+  return {BuildExecutable(PeKind::Pe32, SpanishVersionResource({{u"CompanyName", u"ZARVEK"},
+                                                                {u"FileVersion", version},
+                                                                {u"ProductVersion", u"12.6"}})),
+          fileVersion};
+}
+
+const Executable kOldBuild = WithVersion("12.6.0.3");
+const Executable kNewBuild = WithVersion("12.6.0.4");
+
+class Update : public OnEachLeg {
+ protected:
+  void SetUp() override {
+    OnEachLeg::SetUp();
+    if (IsSkipped()) return;
+    spanish_ = LocaleGenerated(kSpanish);
+  }
+
+  fs::path Server() { return world().folder() / "server"; }
+  std::string ServerArgument() { return world().ProgramPathOf(Server()); }
+  fs::path ServerCopy() { return Server() / "Garh" / "NM" / "bin" / "XNMPAYRO.exe"; }
+  fs::path LocalRoot() { return world().DriveC() / "ZARVEK"; }
+  fs::path LocalFolder() { return LocalRoot() / "Garh" / "NM" / "bin"; }
+  fs::path LocalCopy() { return LocalFolder() / "XNMPAYRO.exe"; }
+
+  // Back to an empty server and no installed suite.
+  void Reset() {
+    fs::remove_all(Server());
+    fs::remove_all(LocalRoot());
+    fs::create_directories(Server());
+  }
+
+  void Put(const fs::path& file, const std::string& bytes, const LocalTime& lastWrite) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    SetLastWrite(file, lastWrite);
+  }
+
+  // The environment of every run: the time zone and the locale of the dates.
+  std::map<std::string, std::string> Environment() {
+    const char* locale = spanish_ ? kSpanish : "C.UTF-8";
+    return {{"TZ", kTimeZone}, {"LANG", locale}, {"LC_TIME", ""}, {"LC_MESSAGES", ""}};
+  }
+
+  RunResult RunRud(std::vector<std::string> arguments = {}) {
+    RunOptions options;
+    options.arguments = arguments.empty() ? std::vector<std::string>{ServerArgument(), "XNMPAYRO"}
+                                          : std::move(arguments);
+    options.environment = Environment();
+    options.timeLimit = std::chrono::seconds(60);
+    return world().Run(options);
+  }
+
+  // A last-write time as the program writes it: natively the locale's
+  // dd/mm/yy hh:mm:ss in Spanish, mm/dd/yy hh:mm:ss in C.UTF-8; under Wine's
+  // Spanish d/M/yyyy h:mm:ss. Wine without the Spanish locale on the host
+  // picks its own, and the date is then only required to be there.
+  std::string DateText(const LocalTime& t) {
+    if (!OnWine()) {
+      return Format(spanish_ ? "%1$02d/%2$02d/%3$02d %5$02d:%6$02d:%7$02d"
+                             : "%2$02d/%1$02d/%3$02d %5$02d:%6$02d:%7$02d",
+                    t);
+    }
+    if (spanish_) return Format("%1$d/%2$d/%4$04d %5$d:%6$02d:%7$02d", t);
+    return std::string(1, kAnyDate);
+  }
+
+  // The lines every run with both arguments starts with.
+  std::vector<std::string> Head(const std::string& server = "", const std::string& code = "XNMPAYRO",
+                                const std::string& folder = "Garh\\NM\\bin\\") {
+    return {kBanner, "Servidor de actualizaciones: " + (server.empty() ? ServerArgument() : server),
+            "Programa Seleccionado: " + code, "Ruta del archivo: " + folder};
+  }
+
+  std::string Output(const std::vector<std::string>& lines) {
+    std::string bytes;
+    for (const std::string& line : lines) {
+      for (size_t start = 0; start <= line.size();) {
+        // A date to be matched loosely passes through unencoded.
+        size_t marker = line.find(kAnyDate, start);
+        if (marker == std::string::npos) marker = line.size();
+        bytes += world().Encoded(std::string_view(line).substr(start, marker - start));
+        if (marker < line.size()) bytes += kAnyDate;
+        start = marker + 1;
+      }
+      bytes += "\r\n";
+    }
+    return bytes;
+  }
+
+  // Every byte, but an unpredictable date stands for any text up to its line end.
+  void ExpectOutput(const std::string& actual, const std::vector<std::string>& lines) {
+    const std::string expected = Output(lines);
+    if (expected.find(kAnyDate) == std::string::npos) {
+      EXPECT_EQ(actual, expected);
+      return;
+    }
+    size_t at = 0;
+    size_t start = 0;
+    bool matches = true;
+    for (;;) {
+      const size_t marker = expected.find(kAnyDate, start);
+      const std::string piece = expected.substr(start, marker - start);
+      if (actual.compare(at, piece.size(), piece) != 0) {
+        matches = false;
+        break;
+      }
+      at += piece.size();
+      if (marker == std::string::npos) break;
+      const size_t lineEnd = actual.find("\r\n", at);
+      if (lineEnd == std::string::npos || lineEnd == at) {
+        matches = false;
+        break;
+      }
+      at = lineEnd;
+      start = marker + 1;
+    }
+    EXPECT_TRUE(matches && at == actual.size()) << "actual:\n" << actual << "\nexpected:\n" << expected;
+  }
+
+  // What the local folder holds: no temporary copy may stay behind.
+  std::vector<std::string> LocalFolderEntries() {
+    std::vector<std::string> names;
+    std::error_code missing;
+    for (const auto& entry : fs::directory_iterator(LocalFolder(), missing)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // The report of an EOSError for `code`, two lines: the system's text for
+  // the code comes from the platform the leg runs on.
+  std::vector<std::string> OsErrorReport(int code, const std::string& systemText) {
+    return {"EOSError: System Error.  Code: " + std::to_string(code) + ".", systemText};
+  }
+
+  // Wine's own message text for an error code, in the run's locale, with the
+  // trailing blanks, line ends and full stops the report leaves out.
+  std::string WineSystemText(int code) {
+    const fs::path tool = Win32BuildFolder() / "tests" / "system_text.exe";
+    const fs::path out = world().folder() / "system-text.txt";
+    RunOptions options;
+    options.program = tool.string();
+    options.arguments = {std::to_string(code), world().ProgramPathOf(out)};
+    options.environment = Environment();
+    RunResult result = world().Run(options);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    std::string text = ReadFileBytes(out);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.')) {
+      text.pop_back();
+    }
+    return text;
+  }
+
+  bool spanish_ = false;
+};
+RUD_ON_EACH_LEG(Update);
+
+TEST_P(Update, EveryOutcomeOfTheDecision) {
+  struct Row {
+    const char* name;
+    std::optional<LocalTime> local;
+    std::optional<LocalTime> server;
+    bool localFolderChain;  // with the local copy missing: its folders exist
+    int exitCode;
+    bool copied;
+  };
+  LocalTime newerByAHundredth = kOlder;
+  newerByAHundredth.nanoseconds = 10'000'000;
+  const Row rows[] = {
+      {"both missing", std::nullopt, std::nullopt, true, 1, false},
+      {"local only", kOlder, std::nullopt, true, 0, false},
+      {"same last-write time", kOlder, kOlder, true, 0, false},
+      {"local newer", kNewer, kOlder, true, 0, false},
+      {"server newer", kOlder, kNewer, true, 0, true},
+      {"server newer by a hundredth of a second", kOlder, newerByAHundredth, true, 0, true},
+      {"local missing, its folder present", std::nullopt, kNewer, true, 0, true},
+      {"local missing with its folder chain", std::nullopt, kNewer, false, 0, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Reset();
+    if (row.local) Put(LocalCopy(), kOldBuild.bytes, *row.local);
+    if (!row.local && row.localFolderChain) fs::create_directories(LocalFolder());
+    if (row.server) Put(ServerCopy(), kNewBuild.bytes, *row.server);
+
+    RunResult result = RunRud();
+
+    std::vector<std::string> lines = Head();
+    if (!row.local && !row.server) lines.push_back(kNeitherFound);
+    if (row.copied) {
+      lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(*row.server));
+      lines.push_back(row.local ? std::string("Antigua Versión: ") + kOldBuild.fileVersion + " " +
+                                      DateText(*row.local)
+                                : kLocalMissing);
+      lines.push_back(kSuccess);
+    }
+    ExpectOutput(result.out, lines);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exitCode, row.exitCode);
+    EXPECT_FALSE(result.timedOut);
+
+    if (row.copied) {
+      EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
+      EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.server)));
+    } else if (row.local) {
+      EXPECT_EQ(ReadFileBytes(LocalCopy()), kOldBuild.bytes);
+      EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.local)));
+    } else {
+      EXPECT_FALSE(fs::exists(LocalCopy()));
+    }
+    const bool installed = row.local || row.copied;
+    EXPECT_EQ(LocalFolderEntries(),
+              installed ? std::vector<std::string>{"XNMPAYRO.exe"} : std::vector<std::string>{});
+    // The server copy is only ever read.
+    if (row.server) {
+      EXPECT_EQ(ReadFileBytes(ServerCopy()), kNewBuild.bytes);
+      EXPECT_TRUE(SameInstant(LastWrite(ServerCopy()), InstantOf(*row.server)));
+    }
+  }
+}
+
+// The code of an EOSError report in the output, or -1.
+int ReportedCode(const std::string& out) {
+  const std::string key = "EOSError: System Error.  Code: ";
+  const size_t at = out.find(key);
+  if (at == std::string::npos) return -1;
+  return std::atoi(out.c_str() + at + key.size());
+}
+
+TEST_P(Update, AnUnreadableVersionResourceStopsTheUpdateBeforeTheCopy) {
+  const std::string noResource = BuildExecutable(PeKind::Pe32, std::nullopt);
+  struct Row {
+    const char* name;
+    bool localWithoutResource;  // else the local copy is missing
+    bool serverWithoutResource;
+  };
+  const Row rows[] = {
+      {"server copy without a version resource", false, true},
+      {"local copy without a version resource", true, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Reset();
+    if (row.localWithoutResource) Put(LocalCopy(), noResource, kOlder);
+    Put(ServerCopy(), row.serverWithoutResource ? noResource : kNewBuild.bytes, kNewer);
+
+    RunResult result = RunRud();
+
+    // The code is the one the platform's resource lookup gives: Wine says
+    // that the image has no resource section (1812) or no version resource
+    // (1813); our reader names the missing resource type.
+    const int code = ReportedCode(result.out);
+    if (OnWine()) {
+      EXPECT_TRUE(code == 1812 || code == 1813) << result.out;
+    } else {
+      EXPECT_EQ(code, 1813) << result.out;
+    }
+    const std::string systemText =
+        OnWine() ? WineSystemText(code) : "The specified resource type cannot be found in the image file";
+    std::vector<std::string> lines = Head();
+    if (!row.serverWithoutResource) {
+      lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+    }
+    for (const std::string& line : OsErrorReport(code, systemText)) lines.push_back(line);
+    ExpectOutput(result.out, lines);
+    EXPECT_EQ(result.exitCode, 1);
+
+    // Nothing was written: no folder made, no file replaced.
+    if (row.localWithoutResource) {
+      EXPECT_EQ(ReadFileBytes(LocalCopy()), noResource);
+      EXPECT_EQ(LocalFolderEntries(), std::vector<std::string>{"XNMPAYRO.exe"});
+    } else {
+      EXPECT_FALSE(fs::exists(LocalRoot()));
+    }
+  }
+}
+
+TEST_P(Update, AVersionResourceWithoutFileVersionLeavesTheVersionEmpty) {
+  auto withoutFileVersion = [](const char16_t* productVersion) {
+    return BuildExecutable(PeKind::Pe32,
+                           SpanishVersionResource({{u"CompanyName", u"ZARVEK"},
+                                                   {u"ProductVersion", productVersion}}));
+  };
+  const std::string local = withoutFileVersion(u"12.6");
+  const std::string server = withoutFileVersion(u"12.7");
+  Put(LocalCopy(), local, kOlder);
+  Put(ServerCopy(), server, kNewer);
+
+  RunResult result = RunRud();
+
+  std::vector<std::string> lines = Head();
+  lines.push_back("Nueva Versión:  " + DateText(kNewer));
+  lines.push_back("Antigua Versión:  " + DateText(kOlder));
+  lines.push_back(kSuccess);
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(LocalCopy()), server);
+}
+
+TEST_P(Update, AFolderChainThatCannotBeMadeFailsTheCopy) {
+  // A file where the module's folder belongs: the folder chain stops there,
+  // and the copy finds no path.
+  const fs::path blocker = LocalRoot() / "Garh" / "NM";
+  Put(blocker, "not a folder", kOlder);
+  Put(ServerCopy(), kNewBuild.bytes, kNewer);
+
+  RunResult result = RunRud();
+
+  std::vector<std::string> lines = Head();
+  lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+  lines.push_back(kLocalMissing);
+  lines.push_back(std::string(kCopyFailed) + "Ruta no encontrada");
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(fs::is_regular_file(blocker));
+  EXPECT_EQ(ReadFileBytes(blocker), "not a folder");
+}
+
+TEST_P(Update, AFolderInTheLocalCopysPlaceHasNoVersionToShow) {
+  // The folder is found as the local copy; reading its version is refused
+  // before any copy is tried.
+  fs::create_directories(LocalCopy());
+  SetLastWrite(LocalCopy(), kOlder);
+  Put(ServerCopy(), kNewBuild.bytes, kNewer);
+
+  RunResult result = RunRud();
+
+  constexpr int kAccessDenied = 5;
+  std::vector<std::string> lines = Head();
+  lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+  for (const std::string& line :
+       OsErrorReport(kAccessDenied, OnWine() ? WineSystemText(kAccessDenied) : "Access is denied")) {
+    lines.push_back(line);
+  }
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(fs::is_directory(LocalCopy()));
+  EXPECT_TRUE(fs::is_empty(LocalCopy()));
+}
+
+// Cases that only one leg can set up.
+class UpdateNative : public Update {};
+INSTANTIATE_TEST_SUITE_P(Legs, UpdateNative, testing::Values(Leg::Native),
+                         [](const testing::TestParamInfo<Leg>& info) { return LegName(info.param); });
+class UpdateWine : public Update {};
+INSTANTIATE_TEST_SUITE_P(Legs, UpdateWine, testing::Values(Leg::Wine),
+                         [](const testing::TestParamInfo<Leg>& info) { return LegName(info.param); });
+
+TEST_P(UpdateNative, AReadOnlyLocalCopyIsNotReplaced) {
+  // No write bit at all: read-only, as the attribute is on Windows, even for
+  // the superuser.
+  Put(LocalCopy(), kOldBuild.bytes, kOlder);
+  fs::permissions(LocalCopy(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  Put(ServerCopy(), kNewBuild.bytes, kNewer);
+
+  RunResult result = RunRud();
+
+  std::vector<std::string> lines = Head();
+  lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+  lines.push_back(std::string("Antigua Versión: ") + kOldBuild.fileVersion + " " + DateText(kOlder));
+  lines.push_back(std::string(kCopyFailed) + "Acceso denegado");
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(ReadFileBytes(LocalCopy()), kOldBuild.bytes);
+  EXPECT_EQ(fs::status(LocalCopy()).permissions(),
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_EQ(LocalFolderEntries(), std::vector<std::string>{"XNMPAYRO.exe"});
+}
+
+TEST_P(UpdateNative, AFileSizeLimitDuringTheCopyIsADiskFull) {
+  // The server copy is four times the limit; the old local copy is smaller.
+  constexpr unsigned long long kLimit = 64 * 1024;
+  const std::string large = kNewBuild.bytes + std::string(4 * kLimit, 'Z');
+  Put(LocalCopy(), kOldBuild.bytes, kOlder);
+  Put(ServerCopy(), large, kNewer);
+
+  RunOptions options;
+  options.arguments = {ServerArgument(), "XNMPAYRO"};
+  options.environment = Environment();
+  options.fileSizeLimit = kLimit;
+  RunResult result = world().Run(options);
+
+  std::vector<std::string> lines = Head();
+  lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+  lines.push_back(std::string("Antigua Versión: ") + kOldBuild.fileVersion + " " + DateText(kOlder));
+  lines.push_back(std::string(kCopyFailed) + "Disco Lleno");
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.exitCode, 1);
+  // The old copy stays whole and no temporary copy is left beside it.
+  EXPECT_EQ(ReadFileBytes(LocalCopy()), kOldBuild.bytes);
+  EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(kOlder)));
+  EXPECT_EQ(LocalFolderEntries(), std::vector<std::string>{"XNMPAYRO.exe"});
+}
+
+TEST_P(UpdateNative, ATypicalRunFromANetworkShare) {
+  // \\srv\upd is the share srv/upd below RUD_UNC_ROOT.
+  const fs::path network = world().folder() / "network";
+  const fs::path serverCopy = network / "srv" / "upd" / "Garh" / "NM" / "bin" / "XNMPAYRO.exe";
+  Put(LocalCopy(), kOldBuild.bytes, kOlder);
+  Put(serverCopy, kNewBuild.bytes, kNewer);
+
+  RunOptions options;
+  options.arguments = {"\\\\srv\\upd", "XNMPAYRO"};
+  options.environment = Environment();
+  options.environment["RUD_UNC_ROOT"] = network.string();
+  RunResult result = world().Run(options);
+
+  ExpectOutput(result.out, {kBanner, "Servidor de actualizaciones: \\\\srv\\upd",
+                            "Programa Seleccionado: XNMPAYRO", "Ruta del archivo: Garh\\NM\\bin\\",
+                            "Nueva Versión: 12.6.0.4 " + DateText(kNewer),
+                            "Antigua Versión: 12.6.0.3 " + DateText(kOlder), kSuccess});
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
+  EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(kNewer)));
+}
+
+TEST_P(UpdateWine, ALockedLocalCopyIsNotReplaced) {
+  // The local program is running: its file is open, readable, not writable.
+  Put(LocalCopy(), kOldBuild.bytes, kOlder);
+  Put(ServerCopy(), kNewBuild.bytes, kNewer);
+
+  RunOptions options;
+  options.program = (Win32BuildFolder() / "tests" / "hold_file.exe").string();
+  options.arguments = {"C:\\ZARVEK\\Garh\\NM\\bin\\XNMPAYRO.exe",
+                       world().ProgramPathOf(Win32BuildFolder() / "rud.exe"), ServerArgument(),
+                       "XNMPAYRO"};
+  options.environment = Environment();
+  options.timeLimit = std::chrono::seconds(60);
+  RunResult result = world().Run(options);
+
+  std::vector<std::string> lines = Head();
+  lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+  lines.push_back(std::string("Antigua Versión: ") + kOldBuild.fileVersion + " " + DateText(kOlder));
+  lines.push_back(std::string(kCopyFailed) + "Violación al compartir o archivo en uso");
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(ReadFileBytes(LocalCopy()), kOldBuild.bytes);
+  EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(kOlder)));
+}
+
+// The launcher examples: bring a program up to date, then start it.
+std::string ReadIfThere(const fs::path& file) { return fs::exists(file) ? ReadFileBytes(file) : ""; }
+
+TEST_P(UpdateNative, TheShellLauncherStartsTheUpdatedProgram) {
+  const fs::path launcher = fs::path(RUD_SOURCE_DIR) / "examples" / "lanzar.sh";
+  const fs::path record = world().folder() / "started.txt";
+  // Stands in for wine: records the program it was asked to start and its
+  // arguments, one a line.
+  const fs::path runner = world().folder().WriteFile(
+      "runner.sh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$ZARVEK_RECORD\"\n");
+  fs::permissions(runner, fs::perms::owner_all);
+
+  struct Row {
+    const char* name;
+    std::vector<std::string> arguments;  // the launcher's: code and the program's own
+    std::optional<LocalTime> server;     // of Garh/NM/bin/XNMPAYRO.exe
+    const char* installed;               // a local copy in place before the run, if any
+    std::vector<std::string> rudLines;   // after the head
+    int exitCode;
+    std::string started;  // the record: program, then its arguments
+  };
+  const std::string bin = (LocalRoot() / "Garh" / "NM" / "bin").string();
+  const Row rows[] = {
+      {"an update, then the program",
+       {"XNMPAYRO", "first", "second argument"},
+       kNewer,
+       nullptr,
+       {std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer), kLocalMissing,
+        kSuccess},
+       0,
+       bin + "/XNMPAYRO.exe\nfirst\nsecond argument\n"},
+      {"nothing to do in the common module",
+       {"XGNUTIL"},
+       std::nullopt,
+       "Ggen/bin/XGNUTIL.exe",
+       {},
+       0,
+       (LocalRoot() / "Ggen" / "bin" / "XGNUTIL.exe").string() + "\n"},
+      {"a code longer than 8 characters",
+       {"XNMPAYROLL", "-x"},
+       std::nullopt,
+       "Garh/NM/bin/XNMPAYRO.exe",
+       {},
+       0,
+       bin + "/XNMPAYRO.exe\n-x\n"},
+      {"a failed update starts nothing", {"XNMPAYRO", "first"}, std::nullopt, nullptr, {kNeitherFound}, 1, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Reset();
+    fs::remove(record);
+    if (row.server) Put(ServerCopy(), kNewBuild.bytes, *row.server);
+    if (row.installed) Put(LocalRoot() / row.installed, kOldBuild.bytes, kNewer);
+
+    RunOptions options;
+    options.program = "sh";
+    options.arguments = {launcher.string()};
+    options.arguments.insert(options.arguments.end(), row.arguments.begin(), row.arguments.end());
+    options.environment = Environment();
+    options.environment["RUD"] = RUD_NATIVE_BINARY;
+    options.environment["ZARVEK_SERVER"] = Server().string();
+    options.environment["ZARVEK_RUNNER"] = runner.string();
+    options.environment["ZARVEK_RECORD"] = record.string();
+    RunResult result = world().Run(options);
+
+    std::vector<std::string> lines = Head(Server().string(), row.arguments[0],
+                                          row.arguments[0] == "XGNUTIL" ? "Ggen\\bin\\" : "Garh\\NM\\bin\\");
+    lines.insert(lines.end(), row.rudLines.begin(), row.rudLines.end());
+    ExpectOutput(result.out, lines);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exitCode, row.exitCode);
+    EXPECT_EQ(ReadIfThere(record), row.started);
+  }
+}
+
+TEST_P(UpdateNative, TheShellLauncherWantsAProgramCode) {
+  RunOptions options;
+  options.program = "sh";
+  options.arguments = {(fs::path(RUD_SOURCE_DIR) / "examples" / "lanzar.sh").string()};
+  options.environment = {{"RUD", "false"}, {"ZARVEK_RUNNER", "false"}};
+  RunResult result = world().Run(options);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "Uso: lanzar.sh CODIGO-DE-PROGRAMA [ARGUMENTOS...]\n");
+  EXPECT_EQ(result.exitCode, 2);
+}
+
+TEST_P(UpdateWine, TheBatchLauncherStartsTheUpdatedProgram) {
+  // The launcher with rud.exe beside it, run by Wine's cmd; the program it
+  // starts is a stand-in that records how it was started.
+  const fs::path folder = world().folder() / "launcher";
+  fs::create_directories(folder);
+  fs::copy_file(fs::path(RUD_SOURCE_DIR) / "examples" / "lanzar.cmd", folder / "lanzar.cmd");
+  fs::copy_file(Win32BuildFolder() / "rud.exe", folder / "rud.exe");
+  const std::string standIn = ReadFileBytes(Win32BuildFolder() / "tests" / "record_start.exe");
+  const fs::path record = world().folder() / "started.txt";
+
+  struct Row {
+    const char* name;
+    std::vector<std::string> arguments;
+    bool onServer;          // the stand-in on the server, newer; else the local copy is in place
+    bool installed;
+    std::vector<std::string> rudLines;
+    int exitCode;
+    std::string started;
+  };
+  const Row rows[] = {
+      {"an update, then the program",
+       {"XNMPAYRO", "first", "second argument"},
+       true,
+       false,
+       {"Nueva Versión: 3.1.4.1 " + DateText(kNewer), kLocalMissing, kSuccess},
+       0,
+       "C:\\ZARVEK\\Garh\\NM\\bin\\XNMPAYRO.exe\nfirst\nsecond argument\n"},
+      {"a code longer than 8 characters",
+       {"XNMPAYROLL"},
+       false,
+       true,
+       {},
+       0,
+       "C:\\ZARVEK\\Garh\\NM\\bin\\XNMPAYRO.exe\n"},
+      {"a failed update starts nothing", {"XNMPAYRO", "first"}, false, false, {kNeitherFound}, 1, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Reset();
+    fs::remove(record);
+    if (row.onServer) Put(ServerCopy(), standIn, kNewer);
+    if (row.installed) Put(LocalCopy(), standIn, kNewer);
+
+    RunOptions options;
+    options.program = "cmd";
+    options.arguments = {"/c", world().ProgramPathOf(folder / "lanzar.cmd")};
+    options.arguments.insert(options.arguments.end(), row.arguments.begin(), row.arguments.end());
+    options.environment = Environment();
+    options.environment["ZARVEK_SERVER"] = ServerArgument();
+    options.environment["ZARVEK_RECORD"] = world().ProgramPathOf(record);
+    options.timeLimit = std::chrono::seconds(60);
+    RunResult result = world().Run(options);
+
+    std::vector<std::string> lines = Head(ServerArgument(), row.arguments[0]);
+    lines.insert(lines.end(), row.rudLines.begin(), row.rudLines.end());
+    ExpectOutput(result.out, lines);
+    EXPECT_EQ(result.exitCode, row.exitCode);
+    EXPECT_EQ(ReadIfThere(record), row.started);
+  }
+}
+
+// rud.exe's own version resource, read back by our reader.
+TEST(RudExecutable, CarriesItsOwnVersionResource) {
+  const fs::path build = Win32BuildFolder();
+  if (build.empty()) GTEST_SKIP() << "RUD_WIN32_BUILD is not set (the win32 build folder)";
+  const fs::path exe = build / "rud.exe";
+  if (!fs::exists(exe)) GTEST_SKIP() << "no rud.exe in " << build;
+  const TEXEVersionData version = GetEXEVersionData(AsciiText(exe.string()));
+  EXPECT_EQ(version.CompanyName, u"ZARVEK");
+  EXPECT_EQ(version.FileDescription, u"ZARVEK RUD: servicio de actualizaci\u00F3n de programas");
+  EXPECT_EQ(version.FileVersion, u"12.6");
+  EXPECT_EQ(version.ProductVersion, u"12.6");
+  EXPECT_EQ(version.OriginalFileName, u"rud.exe");
+  EXPECT_EQ(version.InternalName, u"rud");
+  EXPECT_EQ(version.ProductName, u"ZARVEK");
+  EXPECT_EQ(version.Comments, u"");
+  EXPECT_FALSE(version.DateModified.empty());
+}
+
+}  // namespace
