@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -141,6 +142,20 @@ std::set<std::string> EntriesOf(const fs::path& folder) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
   return names;
+}
+
+std::optional<fs::path> ProgramOnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string folders = path != nullptr ? path : "";
+  size_t start = 0;
+  while (start <= folders.size()) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    const fs::path candidate = fs::path(folders.substr(start, end - start)) / name;
+    if (!candidate.parent_path().empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return std::nullopt;
 }
 
 std::vector<std::string> LinesOf(const std::string& out) {
@@ -511,10 +526,10 @@ TEST_F(LoadTest, AServerCopyRewrittenInPlaceDuringTheCopyIsRefused) {
 // Memcheck over the plain binary on the run's main roads: every byte it
 // reads is defined, and nothing is lost at the end.
 TEST_F(LoadTest, MemcheckFindsNoErrorAndNoLeak) {
-  const fs::path valgrind = "/usr/bin/valgrind";
-  if (!fs::exists(valgrind)) GTEST_SKIP() << "valgrind is not installed";
+  const std::optional<fs::path> valgrind = ProgramOnPath("valgrind");
+  if (!valgrind) GTEST_SKIP() << "valgrind is not installed";
   const std::vector<std::string> memcheck = {
-      valgrind.string(), "--quiet", "--error-exitcode=99", "--leak-check=full",
+      valgrind->string(), "--quiet", "--error-exitcode=99", "--leak-check=full",
       "--errors-for-leak-kinds=definite,indirect"};
   const Image server = ProgramImage(u"12.6.0.4", 200000, 4);
   const Image old = ProgramImage(u"12.6.0.3", 100000, 3);
