@@ -1,7 +1,9 @@
 #include "command_line.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "utf.h"
 #include "win32_api.h"
@@ -17,10 +19,24 @@ bool NeedsQuotes(const std::u16string& argument) {
   return false;
 }
 
-// argv of this process, from the kernel's copy of it.
+// argv of this process, from the kernel's copy of it. Read with the plain
+// calls: a C++ file stream would set up the stream library's locales first,
+// a good part of the program's start-up for nothing.
 std::vector<std::string> ArgumentsOfThisProcess() {
-  std::ifstream in("/proc/self/cmdline", std::ios::binary);
-  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string all;
+  const int fd = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    char buffer[4096];
+    for (;;) {
+      const ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (got > 0) {
+        all.append(buffer, static_cast<size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        break;
+      }
+    }
+    ::close(fd);
+  }
   std::vector<std::string> arguments;
   size_t start = 0;
   while (start < all.size()) {

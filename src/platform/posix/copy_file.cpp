@@ -8,13 +8,10 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
-#include <stdio.h>
-#include <sys/random.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <vector>
 
 #include "host_path.h"
 #include "win32_api.h"
@@ -22,12 +19,6 @@
 
 namespace posix {
 namespace {
-
-constexpr int kNameAttempts = 100;
-// Room for ".", ".rud-" and the suffix within a 255-byte file name.
-constexpr size_t kKeptNameBytes = 200;
-constexpr size_t kChunkBytes = size_t{1} << 20;
-constexpr size_t kBufferBytes = size_t{1} << 16;
 
 class Descriptor {
  public:
@@ -76,11 +67,16 @@ class FileSizeSignalHeld {
 
 void SplitHostPath(const std::string& path, std::string& folder, std::string& name) {
   const size_t slash = path.find_last_of('/');
+  // One-character folders are built with assign(count, char): GCC 12 warns
+  // falsely about overlapping copies for the same assignment from a literal.
   if (slash == std::string::npos) {
-    folder = ".";
+    folder.assign(1, '.');
     name = path;
+  } else if (slash == 0) {
+    folder.assign(1, '/');
+    name = path.substr(1);
   } else {
-    folder = slash == 0 ? "/" : path.substr(0, slash);
+    folder = path.substr(0, slash);
     name = path.substr(slash + 1);
   }
 }
@@ -152,14 +148,6 @@ bool SourceChanged(const struct stat& before, const struct stat& after, off_t co
          after.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
 }
 
-// The kernel's copy is refused for some pairs of files (another file system,
-// a file system without it); those are copied by reading and writing.
-bool KernelCopyUnavailable(int errnoValue) {
-  return errnoValue == EXDEV || errnoValue == EINVAL || errnoValue == ENOSYS ||
-         errnoValue == EOPNOTSUPP || errnoValue == EBADF || errnoValue == ETXTBSY ||
-         errnoValue == EPERM;
-}
-
 // Makes a rename in the folder durable. A file system that can't sync a
 // folder still has the file in place, so a failure here is not the copy's.
 void SyncFolder(int folder) {
@@ -168,126 +156,6 @@ void SyncFolder(int folder) {
 }
 
 }  // namespace
-
-std::string RandomNameSuffix() {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned char bytes[6];
-  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-    // Early in boot the pool may not be ready; the exclusive create keeps
-    // even a guessable name safe, so the clock will do.
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    unsigned long long mix = static_cast<unsigned long long>(now.tv_nsec) ^
-                             (static_cast<unsigned long long>(::getpid()) << 20);
-    for (unsigned char& byte : bytes) {
-      byte = static_cast<unsigned char>(mix);
-      mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
-      byte ^= static_cast<unsigned char>(mix >> 56);
-    }
-  }
-  std::string suffix;
-  for (unsigned char byte : bytes) suffix += kAlphabet[byte % (sizeof kAlphabet - 1)];
-  return suffix;
-}
-
-TemporaryCopy::~TemporaryCopy() {
-  if (fd_ >= 0) ::close(fd_);
-  if (!name_.empty() && !inPlace_) ::unlinkat(folder_, name_.c_str(), 0);
-}
-
-int TemporaryCopy::Create(int folder, const std::string& name, const SuffixSource& suffix) {
-  folder_ = folder;
-  const std::string stem = "." + name.substr(0, kKeptNameBytes) + ".rud-";
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    const std::string candidate = stem + suffix();
-    // O_EXCL never opens what is already there, a link included; O_NOFOLLOW
-    // says the same for anyone reading this line.
-    const int fd = ::openat(folder, candidate.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd >= 0) {
-      fd_ = fd;
-      name_ = candidate;
-      return 0;
-    }
-    if (errno != EEXIST) return errno;
-  }
-  return EEXIST;
-}
-
-int TemporaryCopy::Fill(int source, off_t& copied) {
-  copied = 0;
-  bool kernelCopy = true;
-  std::vector<char> buffer;
-  for (;;) {
-    if (kernelCopy) {
-      off_t from = copied;
-      off_t to = copied;
-      const ssize_t moved = ::copy_file_range(source, &from, fd_, &to, kChunkBytes, 0);
-      if (moved > 0) {
-        copied += moved;
-      } else if (moved == 0) {
-        // Some file systems answer 0 before the end; reading confirms it.
-        kernelCopy = false;
-      } else if (errno == EINTR) {
-        continue;
-      } else if (KernelCopyUnavailable(errno)) {
-        kernelCopy = false;
-      } else {
-        return errno;
-      }
-      continue;
-    }
-    if (buffer.empty()) buffer.resize(kBufferBytes);
-    const ssize_t got = ::pread(source, buffer.data(), buffer.size(), copied);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (got == 0) return 0;
-    for (ssize_t done = 0; done < got;) {
-      const ssize_t put = ::pwrite(fd_, buffer.data() + done, static_cast<size_t>(got - done),
-                                   copied + done);
-      if (put < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      if (put == 0) return ENOSPC;
-      done += put;
-    }
-    copied += got;
-  }
-}
-
-int TemporaryCopy::Seal(const struct stat& source) {
-  if (::fchmod(fd_, source.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0) return errno;
-  const timespec times[2] = {source.st_atim, source.st_mtim};
-  if (::futimens(fd_, times) != 0) return errno;
-  if (::fsync(fd_) != 0) return errno;
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) return errno;
-  return 0;
-}
-
-int TemporaryCopy::Replace(const std::string& name, bool keepExisting) {
-  if (!keepExisting) {
-    if (::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) return errno;
-    inPlace_ = true;
-    return 0;
-  }
-  if (::renameat2(folder_, name_.c_str(), folder_, name.c_str(), RENAME_NOREPLACE) == 0) {
-    inPlace_ = true;
-    return 0;
-  }
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  // A file system without the no-replace rename: a hard link is exclusive too.
-  if (::linkat(folder_, name_.c_str(), folder_, name.c_str(), 0) != 0) return errno;
-  ::unlinkat(folder_, name_.c_str(), 0);
-  inPlace_ = true;
-  return 0;
-}
-
 }  // namespace posix
 
 BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists) {
@@ -320,6 +188,9 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
   }
   if (!posix::MayReplaceDestination(folder.get(), name, before, failIfExists)) return FALSE;
 
+  // Copies left by runs that were killed before they finished go first: they
+  // hold the space this copy needs.
+  posix::RemoveStaleCopies(folder.get(), name);
   posix::TemporaryCopy copy;
   if (int failure = copy.Create(folder.get(), name)) {
     if (failure == ENOENT) return posix::FailWith(ERROR_PATH_NOT_FOUND);  // folder gone

@@ -19,6 +19,9 @@ std::string RandomNameSuffix();
 // at that name is never opened, let alone followed; it stays readable and
 // writable by its owner only until it is sealed; and it is removed again when
 // the object goes away before it has replaced the destination.
+// For its whole life the file carries an exclusive flock, which the kernel
+// drops when the writer dies however it dies: a temporary that can be locked
+// belongs to nobody any more (see RemoveStaleCopies).
 // Every operation returns 0 or the errno value of the failure.
 class TemporaryCopy {
  public:
@@ -38,8 +41,8 @@ class TemporaryCopy {
   int Fill(int source, off_t& copied);
 
   // Gives the file the source's permission bits (never set-user-ID,
-  // set-group-ID or sticky) and its access and last-write times, then makes
-  // it durable and closes it.
+  // set-group-ID or sticky) and its access and last-write times, and makes it
+  // durable. The file stays open, and locked, until it has been put in place.
   int Seal(const struct stat& source);
 
   // Puts the file in the place of `name`: over an existing file, or, with
@@ -55,5 +58,14 @@ class TemporaryCopy {
   std::string name_;
   bool inPlace_ = false;
 };
+
+// Whether `entry` is a name TemporaryCopy gives a copy of `name`.
+bool IsTemporaryNameOf(const std::string& entry, const std::string& name);
+
+// Removes the temporaries of `name` in an open folder that a run left behind
+// when it was killed or lost its machine. A temporary still being written is
+// locked by its writer and left alone; so is anything that is not a regular
+// file, or that the file system can't lock. Returns how many were removed.
+int RemoveStaleCopies(int folder, const std::string& name);
 
 }  // namespace posix

@@ -74,10 +74,21 @@ bool HasForbiddenName(const std::vector<std::u16string>& components) {
 // Once a name is missing the rest can't exist: it is kept as given, and the
 // call that uses the path reports what is missing.
 std::string LookedUp(const std::string& base, const std::vector<std::u16string>& components) {
+  std::vector<std::string> names;
+  std::string exact = base;
+  for (const std::u16string& component : components) {
+    names.push_back(Utf8FromUtf16(component));
+    exact = JoinedPath(exact, names.back());
+  }
+  // Where the whole path is there as given, every folder on the way is too
+  // and each name is its own entry: one look at the disk instead of one per
+  // name. Only a path that isn't there is matched name by name.
+  struct stat status;
+  if (names.empty() || lstat(exact.c_str(), &status) == 0) return exact;
+
   std::string path = base;
   bool found = true;
-  for (const std::u16string& component : components) {
-    std::string name = Utf8FromUtf16(component);
+  for (std::string& name : names) {
     if (found && name != "..") {
       std::optional<std::string> entry = EntryNamed(path, name);
       if (entry) {
