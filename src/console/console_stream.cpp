@@ -72,15 +72,20 @@ bool ConsoleStream::Open(StreamMode mode) {
 
 void ConsoleStream::Write(TextView text) {
   if (Mode != StreamMode::Output && !Open(StreamMode::Output)) return;
-  if (text.empty()) return;
+  const std::string bytes = EncodedText(CodePage, text);
+  Append(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+std::string EncodedText(uint32_t codePage, TextView text) {
+  if (text.empty()) return {};
   const auto* units = reinterpret_cast<const WCHAR*>(text.data());
   int length = static_cast<int>(text.size());
-  int size = WideCharToMultiByte(CodePage, 0, units, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return;
+  int size = WideCharToMultiByte(codePage, 0, units, length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
   std::string bytes(static_cast<size_t>(size), '\0');
-  size = WideCharToMultiByte(CodePage, 0, units, length, bytes.data(), size, nullptr, nullptr);
-  if (size <= 0) return;
-  Append(bytes.data(), static_cast<uint32_t>(size));
+  size = WideCharToMultiByte(codePage, 0, units, length, bytes.data(), size, nullptr, nullptr);
+  bytes.resize(size > 0 ? static_cast<size_t>(size) : 0);
+  return bytes;
 }
 
 void ConsoleStream::Append(const char* bytes, uint32_t count) {

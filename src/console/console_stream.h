@@ -7,6 +7,8 @@
 // statement (CheckIOError) turns that code into an EInOutError.
 #pragma once
 
+#include <string>
+
 #include <cstdint>
 #include <initializer_list>
 
@@ -86,3 +88,7 @@ Text IOErrorMessage(int32_t code);
 
 // The end of the process for the streams: every standard stream is closed.
 void CloseConsoleStreams();
+
+// The text in the code page's bytes, as WideCharToMultiByte gives them (no
+// default character of our own); empty when the text encodes to nothing.
+std::string EncodedText(uint32_t codePage, TextView text);

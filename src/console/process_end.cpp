@@ -47,16 +47,11 @@ Text FileNameOf(TextView path) {
 // Writes the text to the standard-error handle in the OEM code page; a
 // failure is ignored, there is nowhere left to report it.
 void WriteToStandardError(TextView text) {
-  const auto* units = reinterpret_cast<const WCHAR*>(text.data());
-  int length = static_cast<int>(text.size());
-  int size = WideCharToMultiByte(CP_OEMCP, 0, units, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return;
-  std::string bytes(static_cast<size_t>(size), '\0');
-  size = WideCharToMultiByte(CP_OEMCP, 0, units, length, bytes.data(), size, nullptr, nullptr);
-  if (size <= 0) return;
+  const std::string bytes = EncodedText(CP_OEMCP, text);
+  if (bytes.empty()) return;
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), bytes.data(), static_cast<DWORD>(size), &written,
-            nullptr);
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()),
+            &written, nullptr);
 }
 
 [[noreturn]] void OnTerminate() {
