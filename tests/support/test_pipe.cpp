@@ -14,21 +14,6 @@ TestPipe::TestPipe() {
   writeEnd_ = writeEnd;
 }
 
-TestPipe::~TestPipe() {
-  CloseReadEnd();
-  CloseWriteEnd();
-}
-
-void TestPipe::CloseReadEnd() {
-  if (readEnd_ != nullptr) CloseHandle(readEnd_);
-  readEnd_ = nullptr;
-}
-
-void TestPipe::CloseWriteEnd() {
-  if (writeEnd_ != nullptr) CloseHandle(writeEnd_);
-  writeEnd_ = nullptr;
-}
-
 size_t TestPipe::Available() const {
   DWORD available = 0;
   if (!PeekNamedPipe(readEnd_, nullptr, 0, nullptr, &available, nullptr)) return 0;
@@ -83,21 +68,6 @@ TestPipe::TestPipe() {
   writeEnd_ = new posix::FileObject(ends[1], std::string());
 }
 
-TestPipe::~TestPipe() {
-  CloseReadEnd();
-  CloseWriteEnd();
-}
-
-void TestPipe::CloseReadEnd() {
-  if (readEnd_ != nullptr) CloseHandle(readEnd_);
-  readEnd_ = nullptr;
-}
-
-void TestPipe::CloseWriteEnd() {
-  if (writeEnd_ != nullptr) CloseHandle(writeEnd_);
-  writeEnd_ = nullptr;
-}
-
 size_t TestPipe::Available() const {
   int available = 0;
   if (ioctl(FdOf(readEnd_), FIONREAD, &available) != 0) return 0;
@@ -129,3 +99,19 @@ ScopedStandardOutput::~ScopedStandardOutput() {
 void SendStandardOutputToStandardError() { dup2(2, 1); }
 
 #endif
+
+// Both ends are handles of the platform layer on either system.
+TestPipe::~TestPipe() {
+  CloseReadEnd();
+  CloseWriteEnd();
+}
+
+void TestPipe::CloseReadEnd() {
+  if (readEnd_ != nullptr) CloseHandle(readEnd_);
+  readEnd_ = nullptr;
+}
+
+void TestPipe::CloseWriteEnd() {
+  if (writeEnd_ != nullptr) CloseHandle(writeEnd_);
+  writeEnd_ = nullptr;
+}
