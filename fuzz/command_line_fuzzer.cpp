@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "console/command_line.h"
-#include "platform/posix/command_line.h"
-#include "platform/posix/utf.h"
+#include "platform/posix/process/command_line.h"
+#include "platform/posix/text/utf.h"
 
 namespace {
 

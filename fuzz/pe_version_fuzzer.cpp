@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/pe_image.h"
-#include "platform/posix/version_block.h"
+#include "platform/posix/pe/pe_image.h"
+#include "platform/posix/pe/version_block.h"
 #include "platform/win32.h"
 
 namespace {

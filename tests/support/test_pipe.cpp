@@ -52,7 +52,7 @@ void SendStandardOutputToStandardError() {
 
 #include <cstdio>
 
-#include "platform/posix/handle.h"
+#include "platform/posix/files/handle.h"
 
 namespace {
 

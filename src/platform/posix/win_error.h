@@ -2,7 +2,7 @@
 // that the core sees the codes Windows would report for the same failure.
 #pragma once
 
-#include "win32_api.h"
+#include "platform/posix/win32_api.h"
 
 namespace posix {
 

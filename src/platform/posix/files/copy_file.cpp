@@ -1,0 +1,221 @@
+// CopyFileW on POSIX. Windows copies a file's contents, attributes and
+// last-write time to the new name and keeps writers out of the source while it
+// reads. Here the copy goes to a temporary file beside the destination that is
+// renamed over it once complete and durable: the old file stays whole until
+// that moment, and a program being updated while it runs keeps its own image.
+#include "platform/posix/files/copy_file.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/posix/files/host_path.h"
+#include "platform/posix/win32_api.h"
+#include "platform/posix/win_error.h"
+
+namespace posix {
+namespace {
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+// Writing past the file-size limit raises SIGXFSZ, whose default action ends
+// the process. While the signal is held back the write fails with EFBIG
+// instead, which is reported as a full disk; a signal raised meanwhile is
+// consumed before the caller's mask comes back.
+class FileSizeSignalHeld {
+ public:
+  FileSizeSignalHeld() {
+    sigemptyset(&signal_);
+    sigaddset(&signal_, SIGXFSZ);
+    sigset_t pending;
+    wasPending_ = sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1;
+    pthread_sigmask(SIG_BLOCK, &signal_, &previous_);
+  }
+  ~FileSizeSignalHeld() {
+    sigset_t pending;
+    if (!wasPending_ && sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1) {
+      const timespec noWait{0, 0};
+      sigtimedwait(&signal_, nullptr, &noWait);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  FileSizeSignalHeld(const FileSizeSignalHeld&) = delete;
+  FileSizeSignalHeld& operator=(const FileSizeSignalHeld&) = delete;
+
+ private:
+  sigset_t signal_;
+  sigset_t previous_;
+  bool wasPending_ = false;
+};
+
+void SplitHostPath(const std::string& path, std::string& folder, std::string& name) {
+  const size_t slash = path.find_last_of('/');
+  // One-character folders are built with assign(count, char): GCC 12 warns
+  // falsely about overlapping copies for the same assignment from a literal.
+  if (slash == std::string::npos) {
+    folder.assign(1, '.');
+    name = path;
+  } else if (slash == 0) {
+    folder.assign(1, '/');
+    name = path.substr(1);
+  } else {
+    folder = path.substr(0, slash);
+    name = path.substr(slash + 1);
+  }
+}
+
+// Windows tells a missing file in an existing folder (ERROR_FILE_NOT_FOUND)
+// from a path whose folder is missing (ERROR_PATH_NOT_FOUND).
+void SetMissingFileError(const std::string& hostPath) {
+  std::string folder;
+  std::string name;
+  SplitHostPath(hostPath, folder, name);
+  struct stat folderFacts;
+  const bool folderExists = ::stat(folder.c_str(), &folderFacts) == 0 && S_ISDIR(folderFacts.st_mode);
+  SetLastError(folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+}
+
+BOOL Fail(int errnoValue) {
+  SetLastErrorFromErrno(errnoValue);
+  return FALSE;
+}
+
+BOOL FailWith(DWORD code) {
+  SetLastError(code);
+  return FALSE;
+}
+
+// Whether the destination may be replaced, as Windows would decide it on
+// opening the existing file for writing; the last error is set when not.
+bool MayReplaceDestination(int folder, const std::string& name, const struct stat& source,
+                           bool failIfExists) {
+  struct stat existing;
+  if (::fstatat(folder, name.c_str(), &existing, 0) != 0) {
+    if (errno == ENOENT) return true;
+    SetLastErrorFromErrno(errno);
+    return false;
+  }
+  if (failIfExists) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return false;
+  }
+  if (S_ISDIR(existing.st_mode)) {
+    SetLastErrorFromErrno(EISDIR);
+    return false;
+  }
+  // Windows keeps writers out of a file being read: copying a file onto
+  // itself fails as a sharing violation.
+  if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return false;
+  }
+  // The rename would ignore the old file's own permission, so it is checked
+  // here. A file without any write bit is read-only even for root, as the
+  // read-only attribute is for a Windows administrator.
+  if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    SetLastErrorFromErrno(EACCES);
+    return false;
+  }
+  if (::faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) {
+    SetLastErrorFromErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+// A source rewritten in place while it was read: its size or last-write time
+// moved, or it did not hold as many bytes as it said.
+bool SourceChanged(const struct stat& before, const struct stat& after, off_t copied) {
+  return copied != before.st_size || after.st_size != before.st_size ||
+         after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+         after.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
+}
+
+// Makes a rename in the folder durable. A file system that can't sync a
+// folder still has the file in place, so a failure here is not the copy's.
+void SyncFolder(int folder) {
+  Descriptor readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (readable.valid()) ::fsync(readable.get());
+}
+
+}  // namespace
+}  // namespace posix
+
+BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists) {
+  std::string sourcePath;
+  std::string targetPath;
+  if (!posix::HostPathOf(existingFileName, sourcePath)) return FALSE;
+  if (!posix::HostPathOf(newFileName, targetPath)) return FALSE;
+
+  // O_NONBLOCK: a FIFO in the source's place must not hang the open.
+  posix::Descriptor source(
+      ::open(sourcePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!source.valid()) {
+    if (errno != ENOENT) return posix::Fail(errno);
+    posix::SetMissingFileError(sourcePath);
+    return FALSE;
+  }
+  struct stat before;
+  if (::fstat(source.get(), &before) != 0) return posix::Fail(errno);
+  if (S_ISDIR(before.st_mode)) return posix::Fail(EISDIR);
+  if (!S_ISREG(before.st_mode)) return posix::Fail(EACCES);
+
+  std::string folderPath;
+  std::string name;
+  posix::SplitHostPath(targetPath, folderPath, name);
+  if (name.empty()) return posix::FailWith(ERROR_INVALID_NAME);
+  posix::Descriptor folder(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.valid()) {
+    if (errno == ENOENT) return posix::FailWith(ERROR_PATH_NOT_FOUND);
+    return posix::Fail(errno);
+  }
+  if (!posix::MayReplaceDestination(folder.get(), name, before, failIfExists)) return FALSE;
+
+  // Copies left by runs that were killed before they finished go first: they
+  // hold the space this copy needs.
+  posix::RemoveStaleCopies(folder.get(), name);
+  posix::TemporaryCopy copy;
+  if (int failure = copy.Create(folder.get(), name)) {
+    if (failure == ENOENT) return posix::FailWith(ERROR_PATH_NOT_FOUND);  // folder gone
+    return posix::Fail(failure);
+  }
+  off_t copied = 0;
+  int failure;
+  {
+    posix::FileSizeSignalHeld held;
+    failure = copy.Fill(source.get(), copied);
+  }
+  if (failure != 0) return posix::Fail(failure);
+
+  struct stat after;
+  if (::fstat(source.get(), &after) != 0) return posix::Fail(errno);
+  if (posix::SourceChanged(before, after, copied)) {
+    return posix::FailWith(ERROR_SHARING_VIOLATION);
+  }
+
+  if (int sealFailure = copy.Seal(before)) return posix::Fail(sealFailure);
+  if (int replaceFailure = copy.Replace(name, failIfExists != FALSE)) {
+    // Someone else's file took the name while we copied.
+    if (replaceFailure == EEXIST) return posix::FailWith(ERROR_FILE_EXISTS);
+    return posix::Fail(replaceFailure);
+  }
+  posix::SyncFolder(folder.get());
+  return TRUE;
+}

@@ -1,0 +1,28 @@
+// What Windows reports of a file (attributes, three times, size), read from
+// the host's status of the path.
+#pragma once
+
+#include <sys/stat.h>
+#include <time.h>
+
+#include <string>
+
+#include "platform/posix/win32_api.h"
+
+namespace posix {
+
+// A host time as a FILETIME: 100-ns ticks since 1601-01-01 UTC, at full
+// precision; a time before 1601 is tick 0.
+FILETIME FileTimeOf(const timespec& time);
+
+// The attribute data of a host status. A symbolic link is a reparse point,
+// and a folder as well when linksToFolder says its target is one.
+WIN32_FILE_ATTRIBUTE_DATA AttributeDataOf(const struct statx& status, bool linksToFolder);
+
+// The attribute data of the path itself, a link as a link; false with the
+// last error set as Windows would set it. folder and name split the path so
+// that a listing's entry can be read relative to its folder's descriptor
+// (AT_FDCWD and the whole path otherwise).
+bool ReadAttributeData(int folder, const std::string& name, WIN32_FILE_ATTRIBUTE_DATA& data);
+
+}  // namespace posix

@@ -1,0 +1,194 @@
+#include "platform/posix/files/host_path.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix/files/name_lookup.h"
+#include "platform/posix/text/utf.h"
+
+namespace posix {
+namespace {
+
+// Where a Windows path starts on the host, and how far ".." may climb.
+struct PathStart {
+  std::string base;       // host folder the components are below; "" is the working folder
+  bool relative = false;  // a relative host path: a leading ".." stays
+};
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+bool IsAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
+bool IsForbidden(char16_t c) {
+  return (c >= 1 && c <= 31) ||
+         std::u16string_view(u"<>:\"|?*").find(c) != std::u16string_view::npos;
+}
+
+// The names between separators; empty names (doubled separators) drop out.
+std::vector<std::u16string> ComponentsOf(std::u16string_view text) {
+  std::vector<std::u16string> components;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = start;
+    while (end < text.size() && !IsSeparator(text[end])) ++end;
+    if (end > start) components.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return components;
+}
+
+// "." and ".." taken away without looking at the disk, as Windows does
+// before a path reaches a file system. ".." at the top of a drive or share
+// stays there; at the top of a relative host path it is kept.
+std::vector<std::u16string> Normalised(const std::vector<std::u16string>& components,
+                                       bool relative) {
+  std::vector<std::u16string> result;
+  for (const std::u16string& name : components) {
+    if (name == u".") continue;
+    if (name == u"..") {
+      if (!result.empty() && result.back() != u"..") {
+        result.pop_back();
+      } else if (relative) {
+        result.push_back(name);
+      }
+      continue;
+    }
+    result.push_back(name);
+  }
+  return result;
+}
+
+bool HasForbiddenName(const std::vector<std::u16string>& components) {
+  for (const std::u16string& name : components) {
+    for (char16_t c : name) {
+      if (IsForbidden(c)) return true;
+    }
+  }
+  return false;
+}
+
+// The components below base, each matched to the entry Windows would pick.
+// Once a name is missing the rest can't exist: it is kept as given, and the
+// call that uses the path reports what is missing.
+std::string LookedUp(const std::string& base, const std::vector<std::u16string>& components) {
+  std::vector<std::string> names;
+  std::string exact = base;
+  for (const std::u16string& component : components) {
+    names.push_back(Utf8FromUtf16(component));
+    exact = JoinedPath(exact, names.back());
+  }
+  // Where the whole path is there as given, every folder on the way is too
+  // and each name is its own entry: one look at the disk instead of one per
+  // name. Only a path that isn't there is matched name by name.
+  struct stat status;
+  if (names.empty() || lstat(exact.c_str(), &status) == 0) return exact;
+
+  std::string path = base;
+  bool found = true;
+  for (std::string& name : names) {
+    if (found && name != "..") {
+      std::optional<std::string> entry = EntryNamed(path, name);
+      if (entry) {
+        name = *entry;
+      } else {
+        found = false;
+      }
+    }
+    path = JoinedPath(path, name);
+  }
+  return path;
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+bool IsHostFolder(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// \\host\share: the share's folder under the UNC root. The host and the share
+// are part of the root, not components ".." can climb out of.
+bool ShareStart(std::vector<std::u16string>& components, PathStart& start) {
+  const char* uncRoot = std::getenv("RUD_UNC_ROOT");
+  if (uncRoot == nullptr || *uncRoot == '\0' || components.size() < 2) {
+    SetLastError(ERROR_BAD_NETPATH);
+    return false;
+  }
+  if (components[0] == u"." || components[0] == u".." || components[1] == u"." ||
+      components[1] == u"..") {
+    SetLastError(ERROR_BAD_NETPATH);
+    return false;
+  }
+  std::string share = LookedUp(WithoutTrailingSlashes(uncRoot), {components[0], components[1]});
+  if (!IsHostFolder(share)) {
+    SetLastError(ERROR_BAD_NETPATH);
+    return false;
+  }
+  components.erase(components.begin(), components.begin() + 2);
+  start.base = share;
+  return true;
+}
+
+}  // namespace
+
+bool DriveRootOf(char16_t letter, std::string& root) {
+  if (!IsAsciiLetter(letter)) return false;
+  char drive = static_cast<char>(letter >= u'a' ? letter - u'a' + u'A' : letter);
+  const char* mapped = std::getenv((std::string("RUD_DRIVE_") + drive).c_str());
+  if (mapped != nullptr) {
+    if (*mapped == '\0') return false;
+    root = WithoutTrailingSlashes(mapped);
+    return true;
+  }
+  if (drive == 'C' || drive == 'Z') {
+    root = "/";
+    return true;
+  }
+  return false;
+}
+
+bool HostPathOf(LPCWSTR windowsPath, std::string& hostPath) {
+  std::u16string_view path = windowsPath != nullptr ? windowsPath : u"";
+  if (path.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  PathStart start;
+  std::vector<std::u16string> components;
+  if (path.size() >= 2 && path[1] == u':' && IsAsciiLetter(path[0])) {
+    if (!DriveRootOf(path[0], start.base)) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return false;
+    }
+    components = ComponentsOf(path.substr(2));
+  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    components = ComponentsOf(path.substr(2));
+    if (HasForbiddenName(components)) {
+      SetLastError(ERROR_INVALID_NAME);
+      return false;
+    }
+    if (!ShareStart(components, start)) return false;
+  } else {
+    start.relative = !IsSeparator(path[0]);
+    start.base = start.relative ? "" : "/";
+    components = ComponentsOf(path);
+  }
+  if (HasForbiddenName(components)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  components = Normalised(components, start.relative);
+  hostPath = LookedUp(start.base, components);
+  if (hostPath.empty()) hostPath = ".";
+  // A trailing separator says the name must be a folder; the host says so too.
+  if (IsSeparator(path.back()) && hostPath.back() != '/') hostPath += '/';
+  return true;
+}
+
+}  // namespace posix

@@ -1,0 +1,32 @@
+// How a Windows path names a file on this host.
+//   X:rest       under the root of drive X: $RUD_DRIVE_X (X upper-case); unset,
+//                C: and Z: are / and every other drive does not exist
+//                (ERROR_PATH_NOT_FOUND); set but empty, the drive does not exist.
+//   \\host\share\rest  under $RUD_UNC_ROOT as host/share/rest; unset, or no
+//                such host or share folder there, the network path can't be
+//                reached (ERROR_BAD_NETPATH).
+//   anything else  a host path as it stands, absolute or relative.
+// \ and / both separate. "." and ".." are taken away as Windows does, without
+// looking at the disk, and never climb above a drive root or a share. Names
+// are matched as Windows file systems do: exact first, then case-insensitively
+// within their folder. A name holding a character Windows forbids (<>:"|?*
+// and codes 1 to 31) is ERROR_INVALID_NAME.
+#pragma once
+
+#include <string>
+
+#include "platform/posix/win32_api.h"
+
+namespace posix {
+
+// The host path for a Windows path; false with the last error set when the
+// path can't name a host file (missing drive, unreachable share, a name with
+// characters Windows forbids, the empty path). A path that ends in a
+// separator keeps a slash at its end.
+bool HostPathOf(LPCWSTR windowsPath, std::string& hostPath);
+
+// The host folder that is the root of drive letter (either case); false when
+// there is no such drive.
+bool DriveRootOf(char16_t letter, std::string& root);
+
+}  // namespace posix

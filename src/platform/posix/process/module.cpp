@@ -1,0 +1,105 @@
+// The process's modules and its end. An HMODULE is the load address of an
+// ELF object (what dladdr reports as its base); the program's own file is
+// /proc/self/exe. Paths come back in Windows form, '/' shown as '\', which
+// HostPathOf turns back into the same host path.
+#include <dlfcn.h>
+#include <link.h>
+#include <sys/auxv.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/posix/text/utf.h"
+#include "platform/posix/win32_api.h"
+#include "platform/posix/win_error.h"
+
+namespace {
+
+bool ExecutablePath(std::string& path) {
+  std::string buffer(256, '\0');
+  for (;;) {
+    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) {
+      posix::SetLastErrorFromErrno(errno);
+      return false;
+    }
+    if (static_cast<size_t>(length) < buffer.size()) {
+      path.assign(buffer.data(), static_cast<size_t>(length));
+      return true;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// The host path of the module loaded at `module`; null is the program.
+bool ModulePath(HMODULE module, std::string& path) {
+  if (module == nullptr) return ExecutablePath(path);
+  Dl_info info = {};
+  link_map* map = nullptr;
+  if (dladdr1(module, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0 ||
+      info.dli_fbase != static_cast<void*>(module)) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return false;
+  }
+  // The program itself has no name in its link map.
+  if (map == nullptr || map->l_name == nullptr || map->l_name[0] == '\0') {
+    return ExecutablePath(path);
+  }
+  path = map->l_name;
+  return true;
+}
+
+}  // namespace
+
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
+  std::string hostPath;
+  if (!ModulePath(module, hostPath)) return 0;
+  std::u16string path = posix::Utf16FromUtf8(hostPath);
+  for (char16_t& c : path) {
+    if (c == u'/') c = u'\\';
+  }
+  if (path.size() < size) {
+    path.copy(fileName, path.size());
+    fileName[path.size()] = u'\0';
+    return static_cast<DWORD>(path.size());
+  }
+  // Cut to the room, the terminating null included, as Windows does.
+  if (size > 0) {
+    path.copy(fileName, size - 1);
+    fileName[size - 1] = u'\0';
+  }
+  SetLastError(ERROR_INSUFFICIENT_BUFFER);
+  return size;
+}
+
+BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module) {
+  if (module == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *module = nullptr;
+  // By address, or the program itself (no name); modules by name are not
+  // looked up here.
+  const void* address = moduleName;
+  if ((flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) == 0) {
+    if (moduleName != nullptr) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return FALSE;
+    }
+    address = reinterpret_cast<const void*>(getauxval(AT_PHDR));
+  }
+  Dl_info info = {};
+  if (dladdr(address, &info) == 0 || info.dli_fbase == nullptr) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return FALSE;
+  }
+  *module = static_cast<HMODULE>(info.dli_fbase);
+  return TRUE;
+}
+
+[[noreturn]] void ExitProcess(UINT exitCode) {
+  // Nothing of the C library is left to flush: the program writes through
+  // its own streams. _exit is also safe from a fault handler.
+  _exit(static_cast<int>(exitCode));
+}

@@ -1,0 +1,326 @@
+#include "platform/posix/files/copy_file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+#include "support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char16_t kServerCopy[] = u"Q:\\srv\\Garh\\NM\\bin\\XNMPAYRO.exe";
+constexpr char16_t kLocalCopy[] = u"Q:\\ZARVEK\\Garh\\NM\\bin\\XNMPAYRO.exe";
+
+// Drive Q is the temporary folder: the server under srv/, the install root
+// under ZARVEK/.
+class CopyFileTest : public ::testing::Test {
+ public:
+  void SetUp() override { ::setenv("RUD_DRIVE_Q", temp_.Path().c_str(), 1); }
+  void TearDown() override { ::unsetenv("RUD_DRIVE_Q"); }
+
+  fs::path Server() const { return temp_ / "srv/Garh/NM/bin/XNMPAYRO.exe"; }
+  fs::path Local() const { return temp_ / "ZARVEK/Garh/NM/bin/XNMPAYRO.exe"; }
+  fs::path LocalFolder() const { return temp_ / "ZARVEK/Garh/NM/bin"; }
+
+  fs::path WriteServer(const std::string& bytes, mode_t mode) const {
+    fs::path path = temp_.WriteFile("srv/Garh/NM/bin/XNMPAYRO.exe", bytes);
+    ::chmod(path.c_str(), mode);
+    return path;
+  }
+  fs::path WriteLocal(const std::string& bytes, mode_t mode) const {
+    fs::path path = temp_.WriteFile("ZARVEK/Garh/NM/bin/XNMPAYRO.exe", bytes);
+    ::chmod(path.c_str(), mode);
+    return path;
+  }
+
+  TempFolder temp_;
+};
+
+struct stat StatOf(const fs::path& path) {
+  struct stat facts {};
+  EXPECT_EQ(::stat(path.c_str(), &facts), 0) << path;
+  return facts;
+}
+
+void SetTimes(const fs::path& path, timespec access, timespec write) {
+  const timespec times[2] = {access, write};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+std::set<std::string> EntriesOf(const fs::path& folder) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+std::string Bytes(size_t count, char fill) { return std::string(count, fill); }
+
+TEST_F(CopyFileTest, NewCopyCarriesBytesModeAndTimes) {
+  const std::string image = "MZ" + Bytes(300000, 'n');
+  const fs::path server = WriteServer(image, 0750);
+  SetTimes(server, {1600000000, 123456789}, {1700000000, 987654321});
+  fs::create_directories(LocalFolder());
+
+  ASSERT_TRUE(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE)) << GetLastError();
+
+  // Looked at before reading: a read may move the access time.
+  const struct stat facts = StatOf(Local());
+  EXPECT_EQ(ReadFileBytes(Local()), image);
+  EXPECT_EQ(facts.st_mode & 07777, 0750u);
+  EXPECT_EQ(facts.st_mtim.tv_sec, 1700000000);
+  EXPECT_EQ(facts.st_mtim.tv_nsec, 987654321);
+  EXPECT_EQ(facts.st_atim.tv_sec, 1600000000);
+  EXPECT_EQ(facts.st_atim.tv_nsec, 123456789);
+  EXPECT_EQ(EntriesOf(LocalFolder()), std::set<std::string>{"XNMPAYRO.exe"});
+}
+
+TEST_F(CopyFileTest, EmptySourceGivesEmptyCopy) {
+  WriteServer("", 0644);
+  WriteLocal("old", 0644);
+  ASSERT_TRUE(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE)) << GetLastError();
+  EXPECT_EQ(ReadFileBytes(Local()), "");
+}
+
+TEST_F(CopyFileTest, OverwriteTakesServerBytesModeAndTimeWithoutSetIdBits) {
+  // A newer local copy with other bytes and mode: the server's all win.
+  const fs::path local = WriteLocal("old local image", 0644);
+  SetTimes(local, {1750000000, 0}, {1750000000, 0});
+  const fs::path server = WriteServer("new server image", 07755);
+  SetTimes(server, {1690000000, 5}, {1690000000, 999999999});
+
+  ASSERT_TRUE(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE)) << GetLastError();
+
+  EXPECT_EQ(ReadFileBytes(local), "new server image");
+  const struct stat facts = StatOf(local);
+  EXPECT_EQ(facts.st_mode & 07777, 0755u);  // no set-user-ID, set-group-ID or sticky bit
+  EXPECT_EQ(facts.st_mtim.tv_sec, 1690000000);
+  EXPECT_EQ(facts.st_mtim.tv_nsec, 999999999);
+  EXPECT_EQ(EntriesOf(LocalFolder()), std::set<std::string>{"XNMPAYRO.exe"});
+}
+
+TEST_F(CopyFileTest, ProgramRunningFromOldCopyKeepsItsImage) {
+  const fs::path local = WriteLocal("old image", 0755);
+  WriteServer("new image!", 0755);
+  const int running = ::open(local.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(running, 0);
+
+  ASSERT_TRUE(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE)) << GetLastError();
+
+  char seen[32] = {};
+  EXPECT_EQ(::pread(running, seen, sizeof seen, 0), 9);
+  EXPECT_EQ(std::string(seen), "old image");
+  ::close(running);
+  EXPECT_EQ(ReadFileBytes(local), "new image!");
+}
+
+TEST_F(CopyFileTest, FailIfExistsOnlyWhereThereIsNoFile) {
+  WriteServer("new", 0755);
+  fs::create_directories(LocalFolder());
+  EXPECT_TRUE(CopyFileW(W(kServerCopy), W(kLocalCopy), TRUE)) << GetLastError();
+  EXPECT_EQ(ReadFileBytes(Local()), "new");
+}
+
+// Every failure leaves the old local copy as it was and no temporary behind.
+TEST_F(CopyFileTest, FailuresKeepOldCopyAndLeaveNoTemporary) {
+  struct Case {
+    const char* what;
+    std::function<void(CopyFileTest&)> arrange;
+    const char16_t* from;
+    const char16_t* to;
+    BOOL failIfExists;
+    DWORD code;
+  } cases[] = {
+      {"read-only destination",
+       [](CopyFileTest& t) {
+         t.WriteServer("new", 0755);
+         t.WriteLocal("old", 0444);
+       },
+       kServerCopy, kLocalCopy, FALSE, ERROR_ACCESS_DENIED},
+      {"fail if exists",
+       [](CopyFileTest& t) {
+         t.WriteServer("new", 0755);
+         t.WriteLocal("old", 0755);
+       },
+       kServerCopy, kLocalCopy, TRUE, ERROR_FILE_EXISTS},
+      {"missing source",
+       [](CopyFileTest& t) {
+         fs::create_directories(t.temp_ / "srv/Garh/NM/bin");
+         t.WriteLocal("old", 0755);
+       },
+       kServerCopy, kLocalCopy, FALSE, ERROR_FILE_NOT_FOUND},
+      {"missing source folder",
+       [](CopyFileTest& t) { t.WriteLocal("old", 0755); },
+       kServerCopy, kLocalCopy, FALSE, ERROR_PATH_NOT_FOUND},
+      {"missing destination folder",
+       [](CopyFileTest& t) {
+         t.WriteServer("new", 0755);
+         t.WriteLocal("old", 0755);
+       },
+       kServerCopy, u"Q:\\ZARVEK\\Garh\\NM\\lib\\XNMPAYRO.exe", FALSE, ERROR_PATH_NOT_FOUND},
+      {"source is a folder",
+       [](CopyFileTest& t) {
+         fs::create_directories(t.Server());
+         t.WriteLocal("old", 0755);
+       },
+       kServerCopy, kLocalCopy, FALSE, ERROR_ACCESS_DENIED},
+      {"destination is a folder",
+       [](CopyFileTest& t) {
+         t.WriteServer("new", 0755);
+         t.WriteLocal("old", 0755);
+         fs::create_directories(t.LocalFolder() / "sub");
+       },
+       kServerCopy, u"Q:\\ZARVEK\\Garh\\NM\\bin\\sub", FALSE, ERROR_ACCESS_DENIED},
+      {"copy onto itself",
+       [](CopyFileTest& t) { t.WriteLocal("old", 0755); },
+       kLocalCopy, kLocalCopy, FALSE, ERROR_SHARING_VIOLATION},
+      // A file that reads differently from the size it showed is what a
+      // source rewritten while it is copied looks like.
+      {"source not matching its size",
+       [](CopyFileTest& t) { t.WriteLocal("old", 0755); },
+       u"/proc/self/status", kLocalCopy, FALSE, ERROR_SHARING_VIOLATION},
+      {"drive without a mapping",
+       [](CopyFileTest& t) {
+         t.WriteServer("new", 0755);
+         t.WriteLocal("old", 0755);
+       },
+       u"Y:\\srv\\XNMPAYRO.exe", kLocalCopy, FALSE, ERROR_PATH_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::error_code ignored;
+    fs::remove_all(temp_ / "srv", ignored);
+    fs::remove_all(temp_ / "ZARVEK", ignored);
+    c.arrange(*this);
+    const std::set<std::string> entriesBefore = EntriesOf(LocalFolder());
+
+    SetLastError(0);
+    EXPECT_FALSE(CopyFileW(W(c.from), W(c.to), c.failIfExists));
+    EXPECT_EQ(GetLastError(), c.code);
+
+    EXPECT_EQ(ReadFileBytes(Local()), "old");
+    EXPECT_EQ(EntriesOf(LocalFolder()), entriesBefore);
+    EXPECT_FALSE(fs::exists(temp_ / "ZARVEK/Garh/NM/lib"));
+  }
+}
+
+// Past the file-size limit the kernel raises SIGXFSZ, which would end the
+// process; the copy must come back with a full disk instead. Run in a child so
+// the limit and any signal stay there.
+TEST_F(CopyFileTest, FileSizeLimitIsAFullDisk) {
+  WriteServer(Bytes(256 * 1024, 's'), 0755);
+  WriteLocal("old", 0755);
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_DFL);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 16 * 1024;
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(201);
+    const BOOL copied = CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE);
+    const DWORD code = GetLastError();
+    // The caller's signal mask comes back as it was, with nothing pending.
+    sigset_t mask;
+    sigset_t pending;
+    ::pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+    ::sigpending(&pending);
+    if (sigismember(&mask, SIGXFSZ) || sigismember(&pending, SIGXFSZ)) ::_exit(202);
+    ::_exit(copied ? 200 : static_cast<int>(code & 0xFF));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(ERROR_DISK_FULL));
+  EXPECT_EQ(ReadFileBytes(Local()), "old");
+  EXPECT_EQ(EntriesOf(LocalFolder()), std::set<std::string>{"XNMPAYRO.exe"});
+}
+
+// The temporary copy is the owner's alone until it is sealed, whatever the
+// umask, and a file or link already at its name is left alone.
+TEST_F(CopyFileTest, TemporaryIsPrivateUntilSealed) {
+  const fs::path server = WriteServer(Bytes(70000, 'p'), 0755);
+  fs::create_directories(LocalFolder());
+  const int folder = ::open(LocalFolder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(folder, 0);
+  const int source = ::open(server.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(source, 0);
+  const mode_t previousMask = ::umask(0);
+  std::string temporaryName;
+  {
+    posix::TemporaryCopy copy;
+    ASSERT_EQ(copy.Create(folder, "XNMPAYRO.exe"), 0);
+    temporaryName = copy.Name();
+    EXPECT_EQ(temporaryName.rfind(".XNMPAYRO.exe.rud-", 0), 0u) << temporaryName;
+    struct stat facts {};
+    ASSERT_EQ(::fstat(copy.Descriptor(), &facts), 0);
+    EXPECT_EQ(facts.st_mode & 07777, 0600u);
+
+    off_t copied = 0;
+    ASSERT_EQ(copy.Fill(source, copied), 0);
+    EXPECT_EQ(copied, 70000);
+    ASSERT_EQ(::fstat(copy.Descriptor(), &facts), 0);
+    EXPECT_EQ(facts.st_mode & 07777, 0600u);
+    EXPECT_FALSE(fs::exists(Local()));
+  }
+  ::umask(previousMask);
+  // Abandoned before it took the destination's place: gone.
+  EXPECT_FALSE(fs::exists(LocalFolder() / temporaryName));
+  ::close(source);
+  ::close(folder);
+}
+
+TEST_F(CopyFileTest, LinkPlantedAtTemporaryNameIsNotFollowed) {
+  fs::create_directories(LocalFolder());
+  const fs::path victim = temp_.WriteFile("victim", "precious");
+  fs::create_symlink(victim, LocalFolder() / ".XNMPAYRO.exe.rud-AAAAAA");
+  fs::create_symlink(temp_ / "nowhere", LocalFolder() / ".XNMPAYRO.exe.rud-BBBBBB");
+  const int folder = ::open(LocalFolder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(folder, 0);
+
+  std::vector<std::string> names = {"AAAAAA", "BBBBBB", "CCCCCC"};
+  size_t next = 0;
+  {
+    posix::TemporaryCopy copy;
+    ASSERT_EQ(copy.Create(folder, "XNMPAYRO.exe", [&] { return names[next++]; }), 0);
+    EXPECT_EQ(copy.Name(), ".XNMPAYRO.exe.rud-CCCCCC");
+    ASSERT_EQ(::write(copy.Descriptor(), "attack", 6), 6);
+  }
+  EXPECT_EQ(ReadFileBytes(victim), "precious");
+  EXPECT_FALSE(fs::exists(temp_ / "nowhere"));
+  EXPECT_TRUE(fs::is_symlink(LocalFolder() / ".XNMPAYRO.exe.rud-AAAAAA"));
+  EXPECT_TRUE(fs::is_symlink(LocalFolder() / ".XNMPAYRO.exe.rud-BBBBBB"));
+  ::close(folder);
+}
+
+TEST_F(CopyFileTest, TemporaryNamesAreNotRepeated) {
+  std::set<std::string> seen;
+  for (int i = 0; i < 20; ++i) {
+    const std::string suffix = posix::RandomNameSuffix();
+    EXPECT_EQ(suffix.size(), 6u);
+    for (char c : suffix) EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c))) << suffix;
+    seen.insert(suffix);
+  }
+  EXPECT_EQ(seen.size(), 20u);
+}
+
+}  // namespace
