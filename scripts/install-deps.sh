@@ -16,7 +16,9 @@ esac
 # The native build (its configure step also reads the GoogleTest sources) and
 # the Spanish locale the demonstration shows its dates in.
 run_packages=(cmake ninja-build g++ googletest locales)
-# The Windows build under Wine, the fuzzers (libclang-rt-14-dev holds
+# The Windows builds under Wine (i686, the program we ship, and x86_64, the
+# same sources for machines that run no 32-bit code: wine64 is Wine's 64-bit
+# loader), the fuzzers (libclang-rt-14-dev holds
 # libFuzzer's runtime for clang 14), the tools some tests reach for, and the
 # packaging: dpkg-shlibdeps (dpkg-dev) works out the .deb's dependencies,
 # scripts/check-packages.sh reads the ZIP with unzip and renders the manual
@@ -25,6 +27,7 @@ test_packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32 wine64
   strace valgrind
   dpkg-dev unzip man-db

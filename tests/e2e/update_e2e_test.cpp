@@ -246,7 +246,7 @@ class Update : public OnEachLeg {
   // Wine's own message text for an error code, in the run's locale, with the
   // trailing blanks, line ends and full stops the report leaves out.
   std::string WineSystemText(int code) {
-    const fs::path tool = Win32BuildFolder() / "tests" / "system_text.exe";
+    const fs::path tool = WindowsBuildFolder() / "tests" / "system_text.exe";
     const fs::path out = world().folder() / "system-text.txt";
     RunOptions options;
     options.program = tool.string();
@@ -532,9 +532,9 @@ TEST_P(UpdateWine, ALockedLocalCopyIsNotReplaced) {
   Put(ServerCopy(), kNewBuild.bytes, kNewer);
 
   RunOptions options;
-  options.program = (Win32BuildFolder() / "tests" / "hold_file.exe").string();
+  options.program = (WindowsBuildFolder() / "tests" / "hold_file.exe").string();
   options.arguments = {"C:\\ZARVEK\\Garh\\NM\\bin\\XNMPAYRO.exe",
-                       world().ProgramPathOf(Win32BuildFolder() / "rud.exe"), ServerArgument(),
+                       world().ProgramPathOf(WindowsBuildFolder() / "rud.exe"), ServerArgument(),
                        "XNMPAYRO"};
   options.environment = Environment();
   options.timeLimit = std::chrono::seconds(60);
@@ -643,8 +643,8 @@ TEST_P(UpdateWine, TheBatchLauncherStartsTheUpdatedProgram) {
   const fs::path folder = world().folder() / "launcher";
   fs::create_directories(folder);
   fs::copy_file(fs::path(RUD_SOURCE_DIR) / "examples" / "lanzar.cmd", folder / "lanzar.cmd");
-  fs::copy_file(Win32BuildFolder() / "rud.exe", folder / "rud.exe");
-  const std::string standIn = ReadFileBytes(Win32BuildFolder() / "tests" / "record_start.exe");
+  fs::copy_file(WindowsBuildFolder() / "rud.exe", folder / "rud.exe");
+  const std::string standIn = ReadFileBytes(WindowsBuildFolder() / "tests" / "record_start.exe");
   const fs::path record = world().folder() / "started.txt";
 
   struct Row {
@@ -700,8 +700,8 @@ TEST_P(UpdateWine, TheBatchLauncherStartsTheUpdatedProgram) {
 
 // rud.exe's own version resource, read back by our reader.
 TEST(RudExecutable, CarriesItsOwnVersionResource) {
-  const fs::path build = Win32BuildFolder();
-  if (build.empty()) GTEST_SKIP() << "RUD_WIN32_BUILD is not set (the win32 build folder)";
+  const fs::path build = WindowsBuildFolder();
+  if (build.empty()) GTEST_SKIP() << "RUD_WINDOWS_BUILD is not set (a Windows build folder)";
   const fs::path exe = build / "rud.exe";
   if (!fs::exists(exe)) GTEST_SKIP() << "no rud.exe in " << build;
   const TEXEVersionData version = GetEXEVersionData(AsciiText(exe.string()));

@@ -1,5 +1,5 @@
 // Running one of the Windows build's tools under Wine from a native test:
-// where the build is (RUD_WIN32_BUILD), whether wine is there, and a run with
+// where the build is (RUD_WINDOWS_BUILD), whether its loader is there, and a run with
 // a chosen LANG, its standard input and output through files.
 #pragma once
 
@@ -10,24 +10,25 @@
 #include <string>
 #include <vector>
 
+#include "e2e/world.h"
 #include "support/temp_folder.h"
 
 namespace wine_tool {
 
 // The tool's path in the Windows build, or the reason it can't be run.
 inline std::optional<std::filesystem::path> Find(const std::string& tool, std::string& reason) {
-  const char* build = std::getenv("RUD_WIN32_BUILD");
-  if (build == nullptr || *build == '\0') {
-    reason = "RUD_WIN32_BUILD does not name a built win32 tree";
+  const std::filesystem::path build = WindowsBuildFolder();
+  if (build.empty()) {
+    reason = "RUD_WINDOWS_BUILD does not name a built Windows tree";
     return std::nullopt;
   }
-  const std::filesystem::path exe = std::filesystem::path(build) / "tests" / (tool + ".exe");
+  const std::filesystem::path exe = build / "tests" / (tool + ".exe");
   if (!std::filesystem::exists(exe)) {
     reason = exe.string() + " is not built";
     return std::nullopt;
   }
-  if (std::system("command -v wine >/dev/null 2>&1") != 0) {
-    reason = "wine is not on the PATH";
+  if (LegUnavailable(Leg::Wine)) {
+    reason = *LegUnavailable(Leg::Wine);
     return std::nullopt;
   }
   return exe;
@@ -47,7 +48,7 @@ inline std::string Run(const std::filesystem::path& exe, const std::string& lang
   const auto in = folder.WriteFile("input.txt", input);
   const auto out = folder / "output.txt";
   const std::string command = "env -u LC_ALL -u LC_MESSAGES -u LC_TIME LANG=" + Quoted(lang) +
-                              " wine " + Quoted(exe.string()) + " < " + Quoted(in.string()) +
+                              " " + Quoted(WineLoader()) + " " + Quoted(exe.string()) + " < " + Quoted(in.string()) +
                               " > " + Quoted(out.string()) + " 2>/dev/null";
   if (std::system(command.c_str()) != 0) return "wine failed: " + command;
   std::string text = ReadFileBytes(out);

@@ -313,7 +313,7 @@ class WineServer : public testing::Environment {
   void SetUp() override {
     if (LegUnavailable(Leg::Wine)) return;
     RunQuietly({"wineserver", "-p"}, WineEnvironment());
-    RunQuietly({"wine", "wineboot"}, WineEnvironment());
+    RunQuietly({WineLoader(), "wineboot"}, WineEnvironment());
   }
   void TearDown() override {
     if (LegUnavailable(Leg::Wine)) return;
@@ -326,20 +326,34 @@ class WineServer : public testing::Environment {
 
 }  // namespace
 
+// Wine's loader for the Windows build under test: RUD_WINE names it (the
+// 64-bit loader itself for an x86_64 build, since Debian's `wine` wrapper
+// starts the 32-bit loader whenever wine32 is installed); `wine` otherwise.
+std::string WineLoader() {
+  std::string loader = EnvironmentValue("RUD_WINE");
+  return loader.empty() ? "wine" : loader;
+}
+
 std::string LegName(Leg leg) { return leg == Leg::Native ? "Native" : "Wine"; }
 
-fs::path Win32BuildFolder() { return EnvironmentValue("RUD_WIN32_BUILD"); }
+fs::path WindowsBuildFolder() {
+  std::string build = EnvironmentValue("RUD_WINDOWS_BUILD");
+  return build.empty() ? EnvironmentValue("RUD_WIN32_BUILD") : build;
+}
 
 std::optional<std::string> LegUnavailable(Leg leg) {
   if (leg == Leg::Native) {
     if (!fs::exists(RUD_NATIVE_BINARY)) return std::string("the native build is missing");
     return std::nullopt;
   }
-  fs::path build = Win32BuildFolder();
-  if (build.empty()) return std::string("RUD_WIN32_BUILD is not set (the win32 build folder)");
+  fs::path build = WindowsBuildFolder();
+  if (build.empty()) return std::string("RUD_WINDOWS_BUILD is not set (a Windows build folder)");
   if (!fs::exists(build / "rud.exe")) return "no rud.exe in " + build.string();
   if (!fs::exists(build / "tests" / "rud_launch.exe")) return "no tests/rud_launch.exe in " + build.string();
-  if (!OnPath("wine")) return std::string("wine is not on the PATH");
+  const std::string loader = WineLoader();
+  if (loader.find('/') != std::string::npos ? access(loader.c_str(), X_OK) != 0 : !OnPath(loader)) {
+    return loader + " can't be started";
+  }
   return std::nullopt;
 }
 
@@ -411,12 +425,12 @@ RunResult World::Run(const RunOptions& options) const {
   process.environment = EnvironmentWith(env);
 
   if (options.fileSizeLimit) throw std::logic_error("a file-size limit needs the native leg");
-  fs::path build = Win32BuildFolder();
+  fs::path build = WindowsBuildFolder();
   if (options.program) {
     if (options.commandLine || options.input == InputKind::Closed || options.output == OutputKind::Closed) {
       throw std::logic_error("another program runs with argv and usable handles only");
     }
-    process.argv = {"wine", *options.program};
+    process.argv = {WineLoader(), *options.program};
     process.argv.insert(process.argv.end(), options.arguments.begin(), options.arguments.end());
     RunResult result = RunProcess(process, adjusted, folder_.Path());
     result.err = WithoutWineLines(result.err);
@@ -425,7 +439,7 @@ RunResult World::Run(const RunOptions& options) const {
   bool closedInput = options.input == InputKind::Closed;
   bool closedOutput = options.output == OutputKind::Closed;
   if (!options.commandLine && !closedInput && !closedOutput) {
-    process.argv = {"wine", (build / "rud.exe").string()};
+    process.argv = {WineLoader(), (build / "rud.exe").string()};
     process.argv.insert(process.argv.end(), options.arguments.begin(), options.arguments.end());
   } else {
     // Through the launcher: Wine would rebuild the command line from argv,
@@ -440,7 +454,7 @@ RunResult World::Run(const RunOptions& options) const {
         commandLine += quote ? u" \"" + Widened(argument) + u"\"" : u" " + Widened(argument);
       }
     }
-    process.argv = {"wine", (build / "tests" / "rud_launch.exe").string(),
+    process.argv = {WineLoader(), (build / "tests" / "rud_launch.exe").string(),
                     "--app=" + Hex(Widened(WindowsFormOf(build / "rud.exe"))),
                     "--cmd=" + Hex(commandLine),
                     std::string("--stdin=") + (closedInput ? "invalid" : "inherit"),

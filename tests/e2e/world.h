@@ -4,8 +4,10 @@
 // what it wrote and its exit code, bounded in time.
 //
 // Two legs: the native build (RUD_NATIVE_BINARY) and rud.exe under Wine,
-// found through RUD_WIN32_BUILD (the win32 build folder, holding rud.exe and
-// tests/rud_launch.exe). The Wine leg uses the environment's WINEPREFIX (or
+// found through RUD_WINDOWS_BUILD (a Windows build folder, win32 or win64,
+// holding rud.exe and tests/rud_launch.exe; RUD_WIN32_BUILD is the older
+// name) and started by the loader RUD_WINE names (`wine` when it is unset).
+// The Wine leg uses the environment's WINEPREFIX (or
 // ~/.wine); its drive C: is that prefix's drive_c, and lines that Wine itself
 // writes to standard error ("wine: ...") are left out of the result.
 #pragma once
@@ -27,8 +29,10 @@ std::string LegName(Leg leg);
 // Why a leg can't run on this machine; nothing when it can.
 std::optional<std::string> LegUnavailable(Leg leg);
 
-// The win32 build folder RUD_WIN32_BUILD names; empty when it is unset.
-std::filesystem::path Win32BuildFolder();
+// The Windows build folder RUD_WINDOWS_BUILD names; empty when it is unset.
+std::filesystem::path WindowsBuildFolder();
+// The loader that starts Windows programs: RUD_WINE, or `wine`.
+std::string WineLoader();
 
 enum class InputKind {
   Bytes,     // a pipe holding RunOptions::inputBytes, then its end

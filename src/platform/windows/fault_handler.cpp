@@ -39,6 +39,45 @@ FatalFault FaultOf(DWORD code) {
   }
 }
 
+// A stack overflow leaves the faulting thread a few kilobytes of stack, less
+// than exception dispatch and the report need on x86_64 (the guarantee of
+// SetThreadStackGuarantee is not honoured everywhere). The report of an
+// overflow therefore runs on a stack of its own, taken before dispatch goes
+// any deeper. It never returns, so nothing is unwound across the switch.
+alignas(16) unsigned char overflowStack[64 * 1024];
+const void* overflowAddress = nullptr;
+
+[[noreturn]] void ReportOverflow() {
+  installedReport(FatalFault::StackOverflow, overflowAddress);
+  ExitProcess(1);  // the report does not return; this is the backstop
+}
+
+[[noreturn]] void RunOnOverflowStack(void (*report)()) {
+  void* top = overflowStack + sizeof(overflowStack);
+#if defined(__x86_64__)
+  // The callee's 32 bytes of home space lie above the return address.
+  __asm__ volatile("mov %0, %%rsp\n\tsub $32, %%rsp\n\tcall *%1\n\tud2"
+                   :
+                   : "a"(top), "d"(report)
+                   : "memory");
+#elif defined(__i386__)
+  __asm__ volatile("mov %0, %%esp\n\tcall *%1\n\tud2" : : "a"(top), "d"(report) : "memory");
+#else
+  (void)top;
+  report();
+#endif
+  __builtin_unreachable();
+}
+
+LONG WINAPI OnStackOverflow(EXCEPTION_POINTERS* pointers) {
+  const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+  if (record->ExceptionCode != EXCEPTION_STACK_OVERFLOW || installedReport == nullptr) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  overflowAddress = record->ExceptionAddress;
+  RunOnOverflowStack(ReportOverflow);
+}
+
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
   const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
   if (installedReport != nullptr) installedReport(FaultOf(record->ExceptionCode), record->ExceptionAddress);
@@ -50,8 +89,10 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) {
 void InstallFaultHandlers(FatalFaultReport report) {
   installedReport = report;
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-  // Room for the report on the stack that has just overflowed.
+  // Room for the dispatch of an overflow on the stack that has just
+  // overflowed; the report itself moves to a stack of its own.
   ULONG guarantee = 32 * 1024;
   SetThreadStackGuarantee(&guarantee);
+  AddVectoredExceptionHandler(1, OnStackOverflow);
   SetUnhandledExceptionFilter(OnUnhandledException);
 }
