@@ -16,17 +16,16 @@ if(NOT WIN32)
   # A stripped install (cmake --install --strip, and every package) also loses
   # the .comment and .note sections, as Debian's dh_strip leaves a program:
   # they hold only the compiler's name and version.
-  install(CODE [=[
+  install(CODE "
     if(CMAKE_INSTALL_DO_STRIP)
       execute_process(
-        COMMAND "${CMAKE_OBJCOPY}" --remove-section=.comment --remove-section=.note
-                "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/bin/rud"
+        COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/rud\"
         RESULT_VARIABLE status)
       if(NOT status EQUAL 0)
-        message(FATAL_ERROR "objcopy could not remove rud's .comment and .note sections")
+        message(FATAL_ERROR \"objcopy could not remove rud's .comment and .note sections\")
       endif()
-    endif()
-  ]=] COMPONENT rud)
+    endif()" COMPONENT rud)
 endif()
 
 set(CPACK_PACKAGE_NAME rud)
@@ -120,6 +119,9 @@ else()
   add_custom_target(rud_changelog_gz ALL DEPENDS ${rud_changelog_gz})
   install(FILES cmake/deb/copyright ${rud_changelog_gz} DESTINATION ${CMAKE_INSTALL_DOCDIR}
     COMPONENT deb EXCLUDE_FROM_ALL)
+  # lintian's one remark that does not apply here, with the reason.
+  install(FILES cmake/deb/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+    RENAME rud COMPONENT deb EXCLUDE_FROM_ALL)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_COMPONENTS_ALL rud deb)

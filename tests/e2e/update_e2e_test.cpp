@@ -261,6 +261,13 @@ class Update : public OnEachLeg {
     return text;
   }
 
+  // The system text the report shows for `code`: Wine's own, or natively
+  // the one of the run's language.
+  std::string SystemText(int code, const char* english, const char* spanish) {
+    if (OnWine()) return WineSystemText(code);
+    return spanish_ ? spanish : english;
+  }
+
   bool spanish_ = false;
 };
 RUD_ON_EACH_LEG(Update);
@@ -366,9 +373,8 @@ TEST_P(Update, AnUnreadableVersionResourceStopsTheUpdateBeforeTheCopy) {
       EXPECT_EQ(code, 1813) << result.out;
     }
     const std::string systemText =
-        OnWine()    ? WineSystemText(code)
-        : spanish_ ? "Tipo del recurso no encontrado"
-                   : "The specified resource type cannot be found in the image file";
+        SystemText(code, "The specified resource type cannot be found in the image file",
+                   "Tipo del recurso no encontrado");
     std::vector<std::string> lines = Head();
     if (!row.serverWithoutResource) {
       lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
@@ -441,7 +447,7 @@ TEST_P(Update, AFolderInTheLocalCopysPlaceHasNoVersionToShow) {
   std::vector<std::string> lines = Head();
   lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
   for (const std::string& line :
-       OsErrorReport(kAccessDenied, OnWine() ? WineSystemText(kAccessDenied) : "Access is denied")) {
+       OsErrorReport(kAccessDenied, SystemText(kAccessDenied, "Access is denied", "Acceso denegado"))) {
     lines.push_back(line);
   }
   ExpectOutput(result.out, lines);
@@ -495,8 +501,7 @@ TEST_P(UpdateNative, TheSystemTextFollowsTheLocaleLanguage) {
     RunResult result = RunRud();
 
     std::vector<std::string> lines = Head();
-    for (const std::string& line :
-         OsErrorReport(row.code, spanish_ ? row.spanishText : row.englishText)) {
+    for (const std::string& line : OsErrorReport(row.code, SystemText(row.code, row.englishText, row.spanishText))) {
       lines.push_back(line);
     }
     ExpectOutput(result.out, lines);
