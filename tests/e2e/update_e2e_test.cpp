@@ -824,6 +824,7 @@ TEST(RudExecutable, CarriesItsOwnVersionResource) {
   EXPECT_EQ(version.OriginalFileName, u"rud.exe");
   EXPECT_EQ(version.InternalName, u"rud");
   EXPECT_EQ(version.ProductName, u"ZARVEK");
+  EXPECT_EQ(version.LegalCopyright, u"\u00A9 ZARVEK. Todos los derechos reservados.");
   EXPECT_EQ(version.Comments, u"");
   EXPECT_FALSE(version.DateModified.empty());
 }
