@@ -446,10 +446,8 @@ TEST_P(Update, AFolderInTheLocalCopysPlaceHasNoVersionToShow) {
   constexpr int kAccessDenied = 5;
   std::vector<std::string> lines = Head();
   lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
-  for (const std::string& line :
-       OsErrorReport(kAccessDenied, SystemText(kAccessDenied, "Access is denied", "Acceso denegado"))) {
-    lines.push_back(line);
-  }
+  const std::string systemText = SystemText(kAccessDenied, "Access is denied", "Acceso denegado");
+  for (const std::string& line : OsErrorReport(kAccessDenied, systemText)) lines.push_back(line);
   ExpectOutput(result.out, lines);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_TRUE(fs::is_directory(LocalCopy()));
@@ -501,9 +499,8 @@ TEST_P(UpdateNative, TheSystemTextFollowsTheLocaleLanguage) {
     RunResult result = RunRud();
 
     std::vector<std::string> lines = Head();
-    for (const std::string& line : OsErrorReport(row.code, SystemText(row.code, row.englishText, row.spanishText))) {
-      lines.push_back(line);
-    }
+    const std::string systemText = SystemText(row.code, row.englishText, row.spanishText);
+    for (const std::string& line : OsErrorReport(row.code, systemText)) lines.push_back(line);
     ExpectOutput(result.out, lines);
     EXPECT_EQ(result.out.find('%'), std::string::npos) << result.out;
     EXPECT_EQ(result.exitCode, 1);
@@ -522,8 +519,8 @@ TEST_P(UpdateNative, WithoutDriveCTheSuiteGoesUnderOptZarvek) {
       "umask 077\n"
       "\"$1\" \"$2\" XNMPAYRO </dev/null\n"
       "status=$?\n"
-      "(cd /opt && find . -mindepth 1 \\( -type d -printf '%y %m %p\\n' \\) -o -printf '%y %p\\n' |\n"
-      "  LC_ALL=C sort) >\"$3\"\n"
+      "(cd /opt && find . -mindepth 1 \\( -type d -printf '%y %m %p\\n' \\) \\\n"
+      "  -o -printf '%y %p\\n' | LC_ALL=C sort) >\"$3\"\n"
       "exit $status\n";
   Put(ServerCopy(), kNewBuild.bytes, kNewer);
 
