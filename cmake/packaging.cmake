@@ -41,7 +41,8 @@ one when it is strictly newer or the local copy is missing. Its exit code
 tells the calling script whether the run failed.
 .
 This build runs on Linux, where Windows drive and network paths are mapped
-onto host folders through RUD_DRIVE_<letter> and RUD_UNC_ROOT.]=])
+onto host folders through RUD_DRIVE_<letter> and RUD_UNC_ROOT; the install
+root is /opt/ZARVEK unless RUD_DRIVE_C names another folder for drive C:.]=])
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)
