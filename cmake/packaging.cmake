@@ -55,7 +55,8 @@ if(WIN32)
   # the developers' README.md is of no use on a workstation) and SHA256SUMS.
   # cmd.exe can miss the labels of a batch file whose lines end in LF alone,
   # and Notepad before Windows 10 shows LF-only text as one line, so both
-  # texts are shipped with CR LF.
+  # texts are shipped with CR LF. LEEME.txt starts with a UTF-8 byte order
+  # mark: without it, older Notepads read its accents in the ANSI code page.
   configure_file(examples/lanzar.cmd ${PROJECT_BINARY_DIR}/zip/lanzar.cmd @ONLY NEWLINE_STYLE CRLF)
   configure_file(docs/LEEME.txt ${PROJECT_BINARY_DIR}/zip/LEEME.txt @ONLY NEWLINE_STYLE CRLF)
   # SHA256SUMS is made with the build, from the very files the ZIP takes:
