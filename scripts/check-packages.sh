@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks what the install rules and the two packages hold, after
 #
-#   cpack --preset native     build/native/packages/rud_<version>_<arch>.deb
-#   cpack --preset win32      build/win32/packages/rud-<version>-win32.zip
+#   cpack --preset native     build/native/packages/rud_<version>-<release>_<arch>.deb
+#   cpack --preset win32      build/win32/packages/rud-<version>-win32.zip (and .SHA256SUMS)
 #
 #   bash scripts/check-packages.sh
 #
@@ -23,8 +23,8 @@ die() {
   exit 1
 }
 
-for tool in dpkg dpkg-deb unzip man gzip md5sum readelf strings timeout \
-  i686-w64-mingw32-objdump; do
+for tool in dpkg dpkg-deb unzip man gzip md5sum sha256sum readelf strings timeout \
+  i686-w64-mingw32-objdump lintian wrestool iconv; do
   command -v "$tool" >/dev/null || die "'$tool' is missing (bash scripts/install-deps.sh installs it)"
 done
 
@@ -42,9 +42,14 @@ version=$(cached_version native)
 [[ $(cached_version win32) == "$version" ]] ||
   die "build/native and build/win32 were configured with different versions; configure both again"
 arch=$(dpkg --print-architecture)
-deb=$root/build/native/packages/rud_${version}_${arch}.deb
+# The package's own revision follows the version: rud_12.6-1_amd64.deb.
+debs=("$root/build/native/packages/rud_${version}"-*_"${arch}.deb")
+((${#debs[@]} == 1)) || die "expected one rud_${version}-<release>_${arch}.deb in build/native/packages, found: ${debs[*]}"
+deb=${debs[0]}
+deb_version=${deb##*/rud_}
+deb_version=${deb_version%_"$arch".deb}
 zip=$root/build/win32/packages/rud-${version}-win32.zip
-[[ -f $deb ]] || die "missing $deb (cpack --preset native)"
+[[ -f $deb ]] || die "missing build/native/packages/rud_${version}-<release>_${arch}.deb (cpack --preset native)"
 [[ -f $zip ]] || die "missing $zip (cpack --preset win32)"
 
 # expect_same WHAT EXPECTED FOUND
@@ -92,7 +97,8 @@ check_man_page docs/rud.1
 # --- the Debian package ----------------------------------------------------
 
 deb_name=${deb##*/}
-for pair in "Package=rud" "Version=$version" "Architecture=$arch" "Maintainer=ZARVEK" \
+for pair in "Package=rud" "Version=$deb_version" "Architecture=$arch" \
+  "Maintainer=ZARVEK <soporte@zarvek.example>" \
   "Section=utils" "Priority=optional"; do
   field=${pair%%=*}
   expect_same "$deb_name: field $field" "${pair#*=}" "$(dpkg-deb -f "$deb" "$field")"
@@ -113,10 +119,23 @@ done < <(tr ',' '\n' <<<"$depends")
 
 # Every file with its mode and owner; directories aside.
 expect_same "$deb_name: its files" \
-  "-rw-r--r-- root/root ./usr/share/man/man1/rud.1.gz
+  "-rw-r--r-- root/root ./usr/share/doc/rud/changelog.Debian.gz
+-rw-r--r-- root/root ./usr/share/doc/rud/copyright
+-rw-r--r-- root/root ./usr/share/lintian/overrides/rud
+-rw-r--r-- root/root ./usr/share/man/man1/rud.1.gz
 -rwxr-xr-x root/root ./usr/bin/rud
 -rwxr-xr-x root/root ./usr/share/doc/rud/examples/lanzar.sh" \
   "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | LC_ALL=C sort)"
+
+# lintian, pedantic and with the informational tags: no error and no
+# warning. What else it says is explained in README.md.
+if ! lintian -I -E --pedantic "$deb" >"$work/lintian.log" 2>"$work/lintian.err"; then
+  # lintian fails when it finds an error, and when it can't run at all.
+  grep -qE '^E: ' "$work/lintian.log" || fail "$deb_name: lintian did not run: $(cat "$work/lintian.err")"
+fi
+if grep -qE '^[EW]: ' "$work/lintian.log"; then
+  fail "$deb_name: lintian reports errors or warnings:"$'\n'"$(grep -E '^[EW]: ' "$work/lintian.log")"
+fi
 
 tree=$work/deb
 dpkg-deb -x "$deb" "$tree"
@@ -126,9 +145,19 @@ dpkg-deb -e "$deb" "$work/control"
 
 rud=$tree/usr/bin/rud
 if [[ -x $rud ]]; then
-  if readelf -S --wide "$rud" | grep -q '\.debug_'; then
-    fail "$deb_name: usr/bin/rud is not stripped"
+  # (readelf's output is taken whole first: grep -q would end the pipe early.)
+  sections=$(readelf -S --wide "$rud")
+  if grep -qE '\.debug_|\.symtab|[[:space:]]\.comment[[:space:]]|[[:space:]]\.note[[:space:]]' <<<"$sections"; then
+    fail "$deb_name: usr/bin/rud is not stripped of its symbols, .comment and .note"
   fi
+  # Hardened as Debian builds: position-independent, relro, bound at once,
+  # fortified calls.
+  grep -qE 'Type:[[:space:]]+DYN' <<<"$(readelf -h "$rud")" || fail "$deb_name: usr/bin/rud is not PIE"
+  grep -q 'GNU_RELRO' <<<"$(readelf -lW "$rud")" || fail "$deb_name: usr/bin/rud has no relro segment"
+  grep -qE '\(FLAGS\).*BIND_NOW' <<<"$(readelf -dW "$rud")" ||
+    fail "$deb_name: usr/bin/rud is not bound at once (-z now)"
+  grep -qE '__[a-z_]+_chk@' <<<"$(readelf --dyn-syms -W "$rud" | grep -v __stack_chk_fail)" ||
+    fail "$deb_name: usr/bin/rud calls no fortified function"
   # No arguments: the banner, the report of the missing server folder, no wait
   # for Enter on an empty standard input, exit code 1.
   status=0
@@ -169,13 +198,37 @@ if ! unzip -tq "$zip" >/dev/null 2>&1; then
   fail "$zip_name: unzip -t finds it damaged"
 fi
 expect_same "$zip_name: its files" \
-  "$top/README.md"$'\n'"$top/lanzar.cmd"$'\n'"$top/rud.exe" \
+  "$top/LEEME.txt"$'\n'"$top/SHA256SUMS"$'\n'"$top/lanzar.cmd"$'\n'"$top/rud.exe" \
   "$(unzip -Z1 "$zip" | grep -v '/$' | LC_ALL=C sort)"
 
 unzip -q "$zip" -d "$work/zip"
 unpacked=$work/zip/$top
-if [[ -f $unpacked/README.md ]] && ! cmp -s "$unpacked/README.md" README.md; then
-  fail "$zip_name: README.md is not the tree's README.md"
+
+# The administrators' text: docs/LEEME.txt with this version, CR LF.
+readme=$unpacked/LEEME.txt
+if [[ -f $readme ]]; then
+  if ! cmp -s <(tr -d '\r' <"$readme") <(sed "s/@PROJECT_VERSION@/$version/g" docs/LEEME.txt); then
+    fail "$zip_name: LEEME.txt is not docs/LEEME.txt for version $version"
+  fi
+  if LC_ALL=C grep -qv $'\r$' "$readme"; then
+    fail "$zip_name: LEEME.txt has lines that do not end in CR LF"
+  fi
+fi
+
+# SHA256SUMS: every other file of the folder, accepted by sha256sum -c, and
+# the same file beside the ZIP.
+sums=$unpacked/SHA256SUMS
+if [[ -f $sums ]]; then
+  (cd "$unpacked" && sha256sum --strict -c SHA256SUMS) >"$work/sums.log" 2>&1 ||
+    fail "$zip_name: sha256sum -c SHA256SUMS fails:"$'\n'"$(cat "$work/sums.log")"
+  expect_same "$zip_name: the files SHA256SUMS names" "LEEME.txt lanzar.cmd rud.exe" \
+    "$(awk '{ print $2 }' "$sums" | xargs)"
+  beside=${zip%.zip}.SHA256SUMS
+  if [[ ! -f $beside ]]; then
+    fail "no ${beside#"$root"/} beside the ZIP"
+  elif ! cmp -s "$beside" "$sums"; then
+    fail "${beside#"$root"/} is not the ZIP's SHA256SUMS"
+  fi
 fi
 launcher=$unpacked/lanzar.cmd
 if [[ -f $launcher ]]; then
@@ -231,17 +284,50 @@ if [[ -f $exe ]]; then
       "$four_parts $four_parts" "$fixed"
   fi
 
-  strings -el -n 3 "$exe" >"$work/exe.strings"
+  # The version resource's strings, one a line (keys and values are
+  # NUL-ended UTF-16; a key's line starts with its block's header words).
+  # (iconv -c fails for the binary words it leaves out.)
+  { wrestool -x --raw -t 16 "$exe" | iconv -c -f UTF-16LE -t UTF-8 || true; } |
+    tr -s '\0' '\n' >"$work/exe.strings"
   for pair in "CompanyName=ZARVEK" "FileVersion=$version" "ProductVersion=$version" \
-    "ProductName=ZARVEK" "InternalName=rud" "OriginalFilename=rud.exe"; do
+    "ProductName=ZARVEK" "InternalName=rud" "OriginalFilename=rud.exe" \
+    "FileDescription=ZARVEK RUD: servicio de actualización de programas" \
+    "LegalCopyright=© ZARVEK. Todos los derechos reservados."; do
     awk -v key="${pair%%=*}" -v value="${pair#*=}" \
-      'previous == key && $0 == value { found = 1 } { previous = $0 } END { exit !found }' \
+      'ends_in_key && $0 == value { found = 1 }
+       { ends_in_key = length($0) >= length(key) && substr($0, length($0) - length(key) + 1) == key }
+       END { exit !found }' \
       "$work/exe.strings" ||
       fail "$zip_name: rud.exe's version strings lack ${pair%%=*} '${pair#*=}'"
   done
+
+  # The application manifest (resource 1 of type 24): asInvoker, Windows 7,
+  # 8, 8.1 and 10/11, and no activeCodePage, which would change the code page
+  # of redirected output.
+  manifest=$(wrestool -x --raw -t 24 -n 1 "$exe" 2>/dev/null || true)
+  if [[ -z $manifest ]]; then
+    fail "$zip_name: rud.exe has no application manifest"
+  else
+    for wanted in 'level="asInvoker"' \
+      'supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"' \
+      'supportedOS Id="{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"' \
+      'supportedOS Id="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"' \
+      'supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"'; do
+      grep -qF "$wanted" <<<"$manifest" || fail "$zip_name: rud.exe's manifest lacks $wanted"
+    done
+    if grep -q '<activeCodePage' <<<"$manifest"; then
+      fail "$zip_name: rud.exe's manifest sets an activeCodePage"
+    fi
+  fi
 fi
 
 if ((failures)); then
   die "$failures check(s) failed"
 fi
 echo "check-packages: ${deb#"$root"/} and ${zip#"$root"/} hold what they should" >&2
+if [[ -s $work/lintian.log ]]; then
+  echo "check-packages: lintian -I -E --pedantic says:" >&2
+  sed 's/^/  /' "$work/lintian.log" >&2
+else
+  echo "check-packages: lintian -I -E --pedantic finds nothing to say" >&2
+fi

@@ -20,9 +20,11 @@ run_packages=(cmake ninja-build g++ googletest locales)
 # same sources for machines that run no 32-bit code: wine64 is Wine's 64-bit
 # loader), the fuzzers (libclang-rt-14-dev holds
 # libFuzzer's runtime for clang 14), the tools some tests reach for, and the
-# packaging: dpkg-shlibdeps (dpkg-dev) works out the .deb's dependencies,
-# scripts/check-packages.sh reads the ZIP with unzip and renders the manual
-# page with man-db.
+# packaging: dpkg-shlibdeps (dpkg-dev) works out the .deb's dependencies and
+# dpkg-buildflags gives the Linux program its hardening flags;
+# scripts/check-packages.sh reads the ZIP with unzip, renders the manual page
+# with man-db, runs lintian on the .deb and reads rud.exe's resources with
+# wrestool (icoutils).
 test_packages=(
   libgtest-dev
   clang libclang-rt-14-dev
@@ -30,7 +32,7 @@ test_packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32 wine64
   strace valgrind
-  dpkg-dev unzip man-db
+  dpkg-dev unzip man-db lintian icoutils
 )
 locales_wanted=(es_ES.UTF-8 es_MX.UTF-8 en_US.UTF-8)
 

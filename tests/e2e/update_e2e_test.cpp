@@ -261,6 +261,13 @@ class Update : public OnEachLeg {
     return text;
   }
 
+  // The system text the report shows for `code`: Wine's own, or natively
+  // the one of the run's language.
+  std::string SystemText(int code, const char* english, const char* spanish) {
+    if (OnWine()) return WineSystemText(code);
+    return spanish_ ? spanish : english;
+  }
+
   bool spanish_ = false;
 };
 RUD_ON_EACH_LEG(Update);
@@ -366,7 +373,8 @@ TEST_P(Update, AnUnreadableVersionResourceStopsTheUpdateBeforeTheCopy) {
       EXPECT_EQ(code, 1813) << result.out;
     }
     const std::string systemText =
-        OnWine() ? WineSystemText(code) : "The specified resource type cannot be found in the image file";
+        SystemText(code, "The specified resource type cannot be found in the image file",
+                   "Tipo del recurso no encontrado");
     std::vector<std::string> lines = Head();
     if (!row.serverWithoutResource) {
       lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
@@ -438,10 +446,8 @@ TEST_P(Update, AFolderInTheLocalCopysPlaceHasNoVersionToShow) {
   constexpr int kAccessDenied = 5;
   std::vector<std::string> lines = Head();
   lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
-  for (const std::string& line :
-       OsErrorReport(kAccessDenied, OnWine() ? WineSystemText(kAccessDenied) : "Access is denied")) {
-    lines.push_back(line);
-  }
+  const std::string systemText = SystemText(kAccessDenied, "Access is denied", "Acceso denegado");
+  for (const std::string& line : OsErrorReport(kAccessDenied, systemText)) lines.push_back(line);
   ExpectOutput(result.out, lines);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_TRUE(fs::is_directory(LocalCopy()));
@@ -455,6 +461,109 @@ INSTANTIATE_TEST_SUITE_P(Legs, UpdateNative, testing::Values(Leg::Native),
 class UpdateWine : public Update {};
 INSTANTIATE_TEST_SUITE_P(Legs, UpdateWine, testing::Values(Leg::Wine),
                          [](const testing::TestParamInfo<Leg>& info) { return LegName(info.param); });
+
+// The system text of a report is in the locale's language, whole: a server
+// copy that is no program (193) and one whose resource section lies outside
+// the file (1812), in Spanish and in the C locale. (Under Wine the texts are
+// Wine's own, which the test above compares already.)
+TEST_P(UpdateNative, TheSystemTextFollowsTheLocaleLanguage) {
+  std::string brokenResources = kNewBuild.bytes;
+  {
+    // The resource directory entry of the PE32 optional header (data
+    // directory 2) moved far beyond the end of the file.
+    const uint32_t pe = static_cast<unsigned char>(brokenResources[0x3C]) |
+                        static_cast<unsigned char>(brokenResources[0x3D]) << 8;
+    const size_t entry = pe + 4 + 20 + 96 + 2 * 8;
+    ASSERT_LT(entry + 4, brokenResources.size());
+    for (size_t i = 0; i < 4; ++i) brokenResources[entry + i] = i == 3 ? '\x70' : '\0';
+  }
+  struct Row {
+    const char* name;
+    std::string server;
+    int code;
+    const char* spanishText;
+    const char* englishText;
+  };
+  const Row rows[] = {
+      {"no program", "not a program, just text", 193, "Formato EXE erróneo",
+       "The file is not a valid Win32 application"},
+      {"resource section outside the file", brokenResources, 1812,
+       "Datos del recurso no encontrados",
+       "The specified image file did not contain a resource section"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Reset();
+    Put(ServerCopy(), row.server, kNewer);
+
+    RunResult result = RunRud();
+
+    std::vector<std::string> lines = Head();
+    const std::string systemText = SystemText(row.code, row.englishText, row.spanishText);
+    for (const std::string& line : OsErrorReport(row.code, systemText)) lines.push_back(line);
+    ExpectOutput(result.out, lines);
+    EXPECT_EQ(result.out.find('%'), std::string::npos) << result.out;
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_FALSE(fs::exists(LocalRoot()));
+  }
+}
+
+// Without RUD_DRIVE_C the suite is installed under /opt/ZARVEK, and the
+// folders made on the way are rwxr-xr-x even under umask 077. The run takes
+// place in a mount namespace of its own, with an empty tmpfs over /opt; a
+// machine that allows no such namespace skips the test.
+TEST_P(UpdateNative, WithoutDriveCTheSuiteGoesUnderOptZarvek) {
+  const fs::path listing = world().folder() / "opt-listing.txt";
+  const std::string script =
+      "mount -t tmpfs -o mode=755 rud-test /opt || exit 125\n"
+      "umask 077\n"
+      "\"$1\" \"$2\" XNMPAYRO </dev/null\n"
+      "status=$?\n"
+      "(cd /opt && find . -mindepth 1 \\( -type d -printf '%y %m %p\\n' \\) \\\n"
+      "  -o -printf '%y %p\\n' | LC_ALL=C sort) >\"$3\"\n"
+      "exit $status\n";
+  Put(ServerCopy(), kNewBuild.bytes, kNewer);
+
+  // As the superuser a namespace of our own; otherwise one in which we are
+  // root, where the kernel allows it.
+  RunResult result;
+  bool ran = false;
+  for (const std::vector<std::string>& unshare :
+       {std::vector<std::string>{"-m"}, std::vector<std::string>{"-r", "-m"}}) {
+    RunOptions options;
+    options.program = "unshare";
+    options.arguments = unshare;
+    for (const std::string& word :
+         {std::string("sh"), std::string("-c"), script, std::string("sh"),
+          std::string(RUD_NATIVE_BINARY), ServerArgument(), listing.string()}) {
+      options.arguments.push_back(word);
+    }
+    options.environment = Environment();
+    options.environment["RUD_DRIVE_C"] = "";  // unset
+    result = world().Run(options);
+    // The listing is written only once /opt was mounted over.
+    if (fs::exists(listing)) {
+      ran = true;
+      break;
+    }
+  }
+  if (!ran) GTEST_SKIP() << "no private mount namespace here: " << result.err;
+
+  std::vector<std::string> lines = Head();
+  lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+  lines.push_back(kLocalMissing);
+  lines.push_back(kSuccess);
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(listing),
+            "d 755 ./ZARVEK\n"
+            "d 755 ./ZARVEK/Garh\n"
+            "d 755 ./ZARVEK/Garh/NM\n"
+            "d 755 ./ZARVEK/Garh/NM/bin\n"
+            "f ./ZARVEK/Garh/NM/bin/XNMPAYRO.exe\n");
+  // Nothing reached the drive C: of the world, nor the real /opt.
+  EXPECT_FALSE(fs::exists(LocalRoot()));
+}
 
 TEST_P(UpdateNative, AReadOnlyLocalCopyIsNotReplaced) {
   // No write bit at all: read-only, as the attribute is on Windows, even for
@@ -712,6 +821,7 @@ TEST(RudExecutable, CarriesItsOwnVersionResource) {
   EXPECT_EQ(version.OriginalFileName, u"rud.exe");
   EXPECT_EQ(version.InternalName, u"rud");
   EXPECT_EQ(version.ProductName, u"ZARVEK");
+  EXPECT_EQ(version.LegalCopyright, u"\u00A9 ZARVEK. Todos los derechos reservados.");
   EXPECT_EQ(version.Comments, u"");
   EXPECT_FALSE(version.DateModified.empty());
 }

@@ -146,7 +146,14 @@ bool DriveRootOf(char16_t letter, std::string& root) {
     root = WithoutTrailingSlashes(mapped);
     return true;
   }
-  if (drive == 'C' || drive == 'Z') {
+  // C: holds the suite's install root, C:\ZARVEK\: under /opt it is the
+  // add-on package folder /opt/ZARVEK that the FHS provides for, not a new
+  // top-level folder. Z: is the whole host, as Wine maps it.
+  if (drive == 'C') {
+    root = "/opt";
+    return true;
+  }
+  if (drive == 'Z') {
     root = "/";
     return true;
   }

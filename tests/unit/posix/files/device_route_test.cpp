@@ -74,13 +74,15 @@ TEST_F(DeviceRouteTest, DrivesInLetterOrder) {
 
 TEST_F(DeviceRouteTest, DriveDeviceNames) {
   WCHAR device[MAX_PATH];
-  ASSERT_EQ(QueryDosDeviceW(u"C:", device, MAX_PATH), 14u);  // the name and two NULs
+  ASSERT_EQ(QueryDosDeviceW(u"Z:", device, MAX_PATH), 14u);  // the name and two NULs
   EXPECT_EQ(std::u16string(device), u"\\Device\\Host");
+  ASSERT_GT(QueryDosDeviceW(u"C:", device, MAX_PATH), 0u);
+  EXPECT_EQ(std::u16string(device), DeviceOf("/opt"));
   ASSERT_GT(QueryDosDeviceW(u"q:", device, MAX_PATH), 0u);
   EXPECT_EQ(std::u16string(device), DeviceOf(temp_.Path()));
   EXPECT_EQ(QueryDosDeviceW(u"Y:", device, MAX_PATH), 0u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(QueryDosDeviceW(u"C:", device, 13), 0u);
+  EXPECT_EQ(QueryDosDeviceW(u"Z:", device, 13), 0u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
 }
 
@@ -175,11 +177,10 @@ TEST_F(DeviceRouteTest, OpenFileIsNamedByEachRoute) {
   Text byFinalPath;
   ASSERT_TRUE(NameOfOpenFile(empty, byFinalPath));
   CloseHandle(empty);
-  // Drive C (the host root) comes before Q and wins.
-  std::u16string folder = DeviceOf(temp_.Path()).substr(std::u16string(u"\\Device\\Host").size());
-  EXPECT_EQ(mapped, u"C:" + folder + u"\\file.bin");
+  // Drive Q (the folder itself) comes before Z (the host root) and wins.
+  EXPECT_EQ(mapped, u"Q:\\file.bin");
   EXPECT_EQ(byObject, mapped);
-  EXPECT_EQ(byFinalPath, u"C:" + folder + u"\\empty.bin");
+  EXPECT_EQ(byFinalPath, u"Q:\\empty.bin");
 }
 
 TEST_F(DeviceRouteTest, LinkFollowedToAnotherDrive) {

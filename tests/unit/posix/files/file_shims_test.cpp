@@ -180,12 +180,20 @@ TEST_F(FileShimsTest, CreatingFolders) {
       {u"Y:", ERROR_PATH_NOT_FOUND},
       {u"Q:\\ne*w", ERROR_INVALID_NAME},
   };
+  // A tight umask does not reach the folders made: rwxr-xr-x, as install -d.
+  const mode_t previousMask = ::umask(077);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::u16string(c.path)));
     SetLastError(0);
     EXPECT_EQ(CreateDirectoryW(c.path, nullptr), c.error == 0 ? TRUE : FALSE);
     EXPECT_EQ(GetLastError(), c.error);
   }
+  ::umask(previousMask);
   EXPECT_TRUE(fs::is_directory(temp_ / "new" / "deeper"));
+  for (const fs::path& made : {temp_ / "new", temp_ / "new" / "deeper"}) {
+    struct stat facts {};
+    ASSERT_EQ(::stat(made.c_str(), &facts), 0) << made;
+    EXPECT_EQ(facts.st_mode & 07777, 0755u) << made;
+  }
   EXPECT_FALSE(fs::exists(temp_ / "gone"));
 }

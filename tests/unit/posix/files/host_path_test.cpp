@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Drive Q is the temporary folder; C and Z keep their defaults.
+// Drive Q is the temporary folder; C (/opt) and Z (/) keep their defaults.
 class HostPathTest : public testing::Test {
  protected:
   HostPathTest() {
@@ -59,9 +59,10 @@ TEST_F(HostPathTest, Drives) {
                   {u"Q:", root_},
                   {u"Q:\\", root_ + "/"},
                   {u"Q:a", root_ + "/a"},  // no current folder per drive: its root
-                  {u"C:\\usr\\bin", "/usr/bin"},
+                  {u"C:\\ZARVEK\\Ggen", "/opt/ZARVEK/Ggen"},  // the install root under /opt
                   {u"Z:\\usr", "/usr"},
-                  {u"C:\\", "/"},
+                  {u"C:\\", "/opt/"},
+                  {u"Z:\\", "/"},
                   {u"Y:\\x", "error 3"},  // no such drive
                   {u"1:\\x", "error 123"}},
                  Mapped);
@@ -106,7 +107,7 @@ TEST_F(HostPathTest, DotComponentsGoAwayWithoutClimbingAboveTheRoot) {
   ExpectMappings({{u"Q:\\a\\.\\b\\..\\c", root_ + "/a/c"},
                   {u"Q:\\..\\..\\x", root_ + "/x"},
                   {u"Q:\\missing\\..\\x", root_ + "/x"},
-                  {u"C:\\..\\usr", "/usr"}},
+                  {u"C:\\..\\usr", "/opt/usr"}},
                  Mapped);
 }
 
