@@ -52,8 +52,8 @@ extern int32_t ExitCode;
 // Writes the "Runtime error" line straight to the standard-output handle and
 // ends the process with `number` as exit code. The line shows the address
 // as the platform gives it for a report (platform/code_address.h): absolute
-// on 32-bit Windows, the offset within its module where modules move. Allocates nothing and takes no
-// lock, so a fault handler may call it.
+// on 32-bit Windows, the offset within its module where modules move.
+// Allocates nothing and takes no lock, so a fault handler may call it.
 [[noreturn]] void ReportRuntimeError(int32_t number, const void* address);
 
 // The runtime-error number of a fatal fault's kind.

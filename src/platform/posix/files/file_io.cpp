@@ -1,4 +1,5 @@
-// Reading, writing and the type of an open file, pipe or terminal.
+// Reading, writing, moving the file pointer and the type of an open file,
+// pipe or terminal.
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,11 +90,11 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method) {
   posix::FileObject* object = posix::ObjectAs<posix::FileObject>(file);
   if (object == nullptr) return INVALID_SET_FILE_POINTER;
-  int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
   if (method > FILE_END) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
+  const int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
   // With a high part the distance is one signed 64-bit number.
   off_t offset = distanceHigh != nullptr
                      ? static_cast<off_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |

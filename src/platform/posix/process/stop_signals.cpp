@@ -45,7 +45,7 @@ void OnStopSignal(int signal) {
   sigemptyset(&only);
   sigaddset(&only, signal);
   sigprocmask(SIG_UNBLOCK, &only, nullptr);
-  _exit(128 + signal);  // a signal whose default action does not end the process
+  _exit(128 + signal);  // the backstop: the default action of each of them ends the process
 }
 
 }  // namespace
