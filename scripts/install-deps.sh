@@ -34,7 +34,8 @@ test_packages=(
   strace valgrind
   dpkg-dev unzip man-db lintian icoutils
 )
-locales_wanted=(es_ES.UTF-8 es_MX.UTF-8 en_US.UTF-8)
+# es_ES.ISO-8859-1: the tests' locale whose codeset is not UTF-8.
+locales_wanted=(es_ES.UTF-8 es_MX.UTF-8 en_US.UTF-8 es_ES.ISO-8859-1)
 
 packages=("${run_packages[@]}")
 if [[ $mode == all ]]; then
@@ -45,11 +46,12 @@ is_installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
 }
 
-# "es_ES.UTF-8" is listed by `locale -a` as es_ES.utf8.
+# "es_ES.UTF-8" is listed by `locale -a` as es_ES.utf8, "es_ES.ISO-8859-1"
+# as es_ES.iso88591: the codeset in lower case without its dashes.
 has_locale() {
-  local wanted
-  wanted=$(printf '%s' "$1" | sed 's/\.UTF-8$/.utf8/')
-  locale -a 2>/dev/null | grep -qx "$wanted"
+  local name=${1%%.*} codeset=${1#*.}
+  codeset=$(printf '%s' "$codeset" | tr 'A-Z' 'a-z' | tr -d -- '-')
+  locale -a 2>/dev/null | grep -qx "$name.$codeset"
 }
 
 as_root() {
@@ -87,9 +89,9 @@ fi
 if ((${#missing_locales[@]})); then
   echo "install-deps: generating the locales ${missing_locales[*]}" >&2
   for wanted in "${missing_locales[@]}"; do
-    line="$wanted UTF-8"
-    if grep -qE "^#? *${wanted//./\\.} UTF-8\$" /etc/locale.gen 2>/dev/null; then
-      as_root sed -i -E "s/^#? *${wanted//./\\.} UTF-8\$/$line/" /etc/locale.gen
+    line="$wanted ${wanted#*.}"
+    if grep -qE "^#? *${wanted//./\\.} ${wanted#*.}\$" /etc/locale.gen 2>/dev/null; then
+      as_root sed -i -E "s/^#? *${wanted//./\\.} ${wanted#*.}\$/$line/" /etc/locale.gen
     else
       echo "$line" | as_root tee -a /etc/locale.gen >/dev/null
     fi

@@ -5,11 +5,15 @@
 #include "fileinfo/locale_settings.h"
 #include "fileinfo/time_stamps.h"
 #include "platform/fault_handler.h"
+#include "platform/stop_signals.h"
 
 int main() {
   // From here on a fault the run can't survive ends with a runtime-error line.
   InstallFaultHandlers(ReportFatalFault);
   InstallTerminateHandler();
+  // A stop request (Ctrl+C, a kill) still leaves the caller the lines
+  // written so far.
+  InstallStopHandlers(WriteOutBeforeStop);
   StartConsoleStreams();
   try {
     // The date texts follow the user's locale, and the link handling asks

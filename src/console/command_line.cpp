@@ -1,5 +1,6 @@
 #include "console/command_line.h"
 
+#include "platform/arguments.h"
 #include "platform/win32.h"
 
 namespace {
@@ -66,6 +67,10 @@ Text GetArgument(int n) {
     // A path cut to the room ends in the terminating null on newer systems.
     return Text(reported.substr(0, reported.find(u'\0')));
   }
+  // Where the caller handed over a list, its entries are the arguments as
+  // given: an empty one stays in its place and none is split again.
+  Text listed;
+  if (ListedArgument(n, listed)) return listed;
   const char16_t* commandLine = U(GetCommandLineW());
   return ArgumentOfCommandLine(commandLine == nullptr ? TextView() : TextView(commandLine), n);
 }

@@ -1,6 +1,7 @@
 #include "console/console_stream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 #include "console/exceptions.h"
@@ -56,6 +57,7 @@ bool ConsoleStream::Open(StreamMode mode) {
   }
   if (mode == StreamMode::Input) {
     // A bad input handle shows up at the first read.
+    Seekable = GetFileType(Handle) == FILE_TYPE_DISK;
     Mode = StreamMode::Input;
     return true;
   }
@@ -92,6 +94,9 @@ void ConsoleStream::Append(const char* bytes, uint32_t count) {
   while (count > 0) {
     uint32_t piece = std::min(count, kBufferSize - Fill);
     std::copy(bytes, bytes + piece, Buffer + Fill);
+    // The bytes are in place before they are counted: a stop signal's last
+    // write-out may come between any two steps.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     Fill += piece;
     bytes += piece;
     count -= piece;
@@ -108,36 +113,54 @@ void ConsoleStream::EndLine() {
 }
 
 bool ConsoleStream::WriteOut() {
-  if (Fill == 0) return true;
-  DWORD written = 0;
-  BOOL ok = WriteFile(Handle, Buffer, Fill, &written, nullptr);
-  if (!ok) StoreLastError();
-  // A short write goes unnoticed; a failed one loses its bytes.
+  const uint32_t count = Fill;
+  if (count == 0) return true;
+  // A short write goes unnoticed; a failed one loses its bytes. The buffer
+  // counts as empty before the write, so a stop signal's last write-out that
+  // comes in the middle of it does not write the same bytes twice.
   Fill = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  DWORD written = 0;
+  BOOL ok = WriteFile(Handle, Buffer, count, &written, nullptr);
+  if (!ok) StoreLastError();
   return ok != FALSE;
 }
 
-bool ConsoleStream::Refill() {
+bool ConsoleStream::Refill(uint32_t size) {
   DWORD read = 0;
   Position = End = 0;
-  if (!ReadFile(Handle, Buffer, kBufferSize, &read, nullptr)) {
+  if (!ReadFile(Handle, Buffer, size, &read, nullptr)) {
     // A pipe whose writer has gone is the end of the input, not a failure.
     if (GetLastError() != ERROR_BROKEN_PIPE) StoreLastError();
     return false;
   }
-  End = std::min<DWORD>(read, kBufferSize);
+  End = std::min<DWORD>(read, size);
   return End > 0;
+}
+
+void ConsoleStream::GiveBackUnread() {
+  if (Position >= End) return;
+  const LONG readPast = -static_cast<LONG>(End - Position);
+  // Where the seek fails the bytes are only dropped, as before.
+  SetFilePointer(Handle, readPast, nullptr, FILE_CURRENT);
+  End = Position;
 }
 
 void ConsoleStream::SkipLine() {
   if (Mode != StreamMode::Input) Open(StreamMode::Input);
+  // The shell that runs a script from this input, or the loop that reads a
+  // list from it, goes on after our line: a pipe or a terminal is read a
+  // byte at a time so nothing past the line is taken, a file is read in
+  // whole buffers and the reader put back after the line.
+  const uint32_t pieceSize = Seekable ? kBufferSize : 1;
   for (;;) {
-    if (Position >= End && !Refill()) return;
+    if (Position >= End && !Refill(pieceSize)) return;
     uint8_t c = Buffer[Position];
-    if (c == kEndOfInputCharacter && LineEndStyle) return;  // left in place: the input stays ended
+    if (c == kEndOfInputCharacter && LineEndStyle) break;  // left in place: the input stays ended
     ++Position;
-    if (c == 10) return;
+    if (c == 10) break;
   }
+  if (Seekable) GiveBackUnread();
 }
 
 void ConsoleStream::Close() {

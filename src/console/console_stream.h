@@ -35,7 +35,9 @@ struct ConsoleStream {
   // Hands the buffered bytes to the handle; false when that failed (the
   // bytes are lost all the same and PendingIOError holds the code).
   bool WriteOut();
-  // Reads one line (up to and including a LF) and discards it.
+  // Reads one line (up to and including a LF) and discards it. The input may
+  // be shared with the caller (a script read by its shell, a loop's list):
+  // no byte after the line is taken from it.
   void SkipLine();
   // The end-of-process close: output is written out with its failure
   // ignored, unread input is dropped; the handle itself stays open.
@@ -50,6 +52,9 @@ struct ConsoleStream {
   // With it a line ends in CR LF and a character 26 in the input ends it.
   bool LineEndStyle = false;
   bool FlushPerLine = false;
+  // Input only, set when it opens: a disk file, read in whole buffers, gets
+  // back what was read past a line; anything else is read a byte at a time.
+  bool Seekable = false;
   uint8_t Buffer[kBufferSize] = {};
   uint32_t Fill = 0;      // output: bytes waiting
   uint32_t Position = 0;  // input: the next byte to consume
@@ -60,7 +65,8 @@ struct ConsoleStream {
       : StandardHandle(standardHandle), OwnHandle(ownHandle) {}
   bool Open(StreamMode mode);
   void Append(const char* bytes, uint32_t count);
-  bool Refill();
+  bool Refill(uint32_t size);
+  void GiveBackUnread();
 };
 
 // Start-up: the three standard streams are marked closed and the system ANSI

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "console/console_stream.h"
+#include "platform/code_address.h"
 #include "platform/win32.h"
 
 int32_t ExitCode = 0;
@@ -153,7 +154,7 @@ void ReportUncaughtError(const Exception& error, const void* address) {
 }
 
 void ReportRuntimeError(int32_t number, const void* address) {
-  RuntimeErrorLineBytes line = RuntimeErrorLine(number, reinterpret_cast<uintptr_t>(address));
+  RuntimeErrorLineBytes line = RuntimeErrorLine(number, ShownCodeAddress(address));
   ConsoleStream& out = StandardOutput();
   if (out.Mode == StreamMode::Output && out.Fill > 0) out.WriteOut();
   HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -205,6 +206,11 @@ __attribute__((noinline)) void ReportEscapedFailure() {
   } catch (...) {
     ReportRuntimeError(runtime_error_number::kOtherFault, address);
   }
+}
+
+void WriteOutBeforeStop() {
+  ConsoleStream& out = StandardOutput();
+  if (out.Mode == StreamMode::Output) out.WriteOut();
 }
 
 void InstallTerminateHandler() { std::set_terminate(OnTerminate); }

@@ -50,8 +50,10 @@ extern int32_t ExitCode;
 [[noreturn]] void ReportUncaughtError(const Exception& error, const void* address);
 
 // Writes the "Runtime error" line straight to the standard-output handle and
-// ends the process with `number` as exit code. Allocates nothing and takes no
-// lock, so a fault handler may call it.
+// ends the process with `number` as exit code. The line shows the address
+// as the platform gives it for a report (platform/code_address.h): absolute
+// on 32-bit Windows, the offset within its module where modules move.
+// Allocates nothing and takes no lock, so a fault handler may call it.
 [[noreturn]] void ReportRuntimeError(int32_t number, const void* address);
 
 // The runtime-error number of a fatal fault's kind.
@@ -64,6 +66,11 @@ int32_t RuntimeErrorNumber(FatalFault fault);
 // ReportUncaughtError, exhausted memory and every other C++ exception end as
 // a runtime error at the address where they reached the top.
 [[noreturn]] void ReportEscapedFailure();
+
+// What a stop signal leaves the caller: standard output's pending bytes
+// are written out. Async-signal-safe: it allocates nothing and takes no
+// lock.
+void WriteOutBeforeStop();
 
 // A run that C++ terminates (an exception thrown while another unwinds, one
 // leaving a noexcept function) ends with runtime error 217 instead of the

@@ -41,7 +41,8 @@ TEST_P(RunLines, NoArgumentsReportsTheServerPathAndWaitsForALine) {
 
 TEST_P(RunLines, TheWaitReadsOneLineEvenWhenItIsLongerThanTheBuffer) {
   // A first line of 200 bytes, then more: the program reads in 128-byte
-  // pieces and stops with the piece that holds the line's end.
+  // pieces and gives back what it read past the line's end, so whoever
+  // shares the input reads on from the second line.
   std::filesystem::path input =
       world().folder().WriteFile("input.txt", std::string(200, 'a') + "\n" + std::string(300, 'b') + "\n");
   RunOptions options;
@@ -49,7 +50,24 @@ TEST_P(RunLines, TheWaitReadsOneLineEvenWhenItIsLongerThanTheBuffer) {
   options.inputFile = input;
   RunResult result = world().Run(options);
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.inputOffset, 256);
+  EXPECT_EQ(result.inputOffset, 201);
+}
+
+TEST_P(RunLines, TheWaitLeavesThePipesNextLineToTheCaller) {
+  // The caller's shell reads the line after the one the program took.
+  RunOptions options;
+  options.inputBytes = "enter\nnext line\nlast\n";
+  if (OnWine()) {
+    options.program = "cmd";
+    options.arguments = {"/v:on", "/c",
+                         world().ProgramPathOf(Win32BuildFolder() / "rud.exe") +
+                             " & set /p REST=& echo rest=!REST!"};
+  } else {
+    options.program = "sh";
+    options.arguments = {"-c", "\"$0\"; read -r rest; echo \"rest=$rest\"", RUD_NATIVE_BINARY};
+  }
+  RunResult result = world().Run(options);
+  EXPECT_NE(result.out.find("rest=next line"), std::string::npos) << result.out;
 }
 
 TEST_P(RunLines, MissingProgramCodeReportsItWithoutProgressLines) {
@@ -60,12 +78,16 @@ TEST_P(RunLines, MissingProgramCodeReportsItWithoutProgressLines) {
   EXPECT_EQ(result.exitCode, 1);
 }
 
-TEST_P(RunLines, AnEmptyArgumentIsDroppedAsAQuotePair) {
-  // argv {"", "X01"} reaches the program as: rud "" X01
+TEST_P(RunLines, AnEmptyArgumentKeepsItsPlaceOnlyWhereItIsListed) {
+  // argv {"", "X01"}: natively the list itself, so argument 1 is the empty
+  // one; under Wine the command line rud "" X01, whose quote pair the
+  // splitting drops.
   RunOptions options;
   options.arguments = {"", "X01"};
   RunResult result = world().Run(options);
-  EXPECT_EQ(result.out, world().Lines({kBanner, "Exception: Error en el código de programa."}));
+  const char* report = OnWine() ? "Exception: Error en el código de programa."
+                                : "Exception: Error en la ruta de actualización.";
+  EXPECT_EQ(result.out, world().Lines({kBanner, report}));
   EXPECT_EQ(result.exitCode, 1);
 }
 

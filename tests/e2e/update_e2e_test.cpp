@@ -677,6 +677,7 @@ TEST_P(UpdateNative, TheShellLauncherStartsTheUpdatedProgram) {
     std::vector<std::string> arguments;  // the launcher's: code and the program's own
     std::optional<LocalTime> server;     // of Garh/NM/bin/XNMPAYRO.exe
     const char* installed;               // a local copy in place before the run, if any
+    const char* folder;                  // rud's "Ruta del archivo: " line
     std::vector<std::string> rudLines;   // after the head
     int exitCode;
     std::string started;  // the record: program, then its arguments
@@ -687,6 +688,7 @@ TEST_P(UpdateNative, TheShellLauncherStartsTheUpdatedProgram) {
        {"XNMPAYRO", "first", "second argument"},
        kNewer,
        nullptr,
+       "Garh\\NM\\bin\\",
        {std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer), kLocalMissing,
         kSuccess},
        0,
@@ -695,6 +697,7 @@ TEST_P(UpdateNative, TheShellLauncherStartsTheUpdatedProgram) {
        {"XGNUTIL"},
        std::nullopt,
        "Ggen/bin/XGNUTIL.exe",
+       "Ggen\\bin\\",
        {},
        0,
        (LocalRoot() / "Ggen" / "bin" / "XGNUTIL.exe").string() + "\n"},
@@ -702,10 +705,58 @@ TEST_P(UpdateNative, TheShellLauncherStartsTheUpdatedProgram) {
        {"XNMPAYROLL", "-x"},
        std::nullopt,
        "Garh/NM/bin/XNMPAYRO.exe",
+       "Garh\\NM\\bin\\",
        {},
        0,
        bin + "/XNMPAYRO.exe\n-x\n"},
-      {"a failed update starts nothing", {"XNMPAYRO", "first"}, std::nullopt, nullptr, {kNeitherFound}, 1, ""},
+      {"a code of one character",
+       {"A"},
+       std::nullopt,
+       "Garh/.e/bin/A.exe",
+       "Garh\\.e\\bin\\",
+       {},
+       0,
+       (LocalRoot() / "Garh" / ".e" / "bin" / "A.exe").string() + "\n"},
+      {"blanks and control characters around the code",
+       {" \tXNMPAYRO \n", "x"},
+       std::nullopt,
+       "Garh/NM/bin/XNMPAYRO.exe",
+       "Garh\\NM\\bin\\",
+       {},
+       0,
+       bin + "/XNMPAYRO.exe\nx\n"},
+      {"a lower-case code finds the program in any case",
+       {"xnmpayro"},
+       std::nullopt,
+       "Garh/NM/bin/XNMPAYRO.exe",
+       "Garh\\nm\\bin\\",
+       {},
+       0,
+       bin + "/XNMPAYRO.exe\n"},
+      {"a lower-case common module",
+       {"xgnutil"},
+       std::nullopt,
+       "Ggen/bin/XGNUTIL.exe",
+       "Ggen\\bin\\",
+       {},
+       0,
+       (LocalRoot() / "Ggen" / "bin" / "XGNUTIL.exe").string() + "\n"},
+      {"empty arguments are passed on in their places",
+       {"XNMPAYRO", "", "b", ""},
+       std::nullopt,
+       "Garh/NM/bin/XNMPAYRO.exe",
+       "Garh\\NM\\bin\\",
+       {},
+       0,
+       bin + "/XNMPAYRO.exe\n\nb\n\n"},
+      {"a failed update starts nothing",
+       {"XNMPAYRO", "first"},
+       std::nullopt,
+       nullptr,
+       "Garh\\NM\\bin\\",
+       {kNeitherFound},
+       1,
+       ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -715,7 +766,7 @@ TEST_P(UpdateNative, TheShellLauncherStartsTheUpdatedProgram) {
     if (row.installed) Put(LocalRoot() / row.installed, kOldBuild.bytes, kNewer);
 
     RunOptions options;
-    options.program = "sh";
+    options.program = "bash";
     options.arguments = {launcher.string()};
     options.arguments.insert(options.arguments.end(), row.arguments.begin(), row.arguments.end());
     options.environment = Environment();
@@ -725,8 +776,7 @@ TEST_P(UpdateNative, TheShellLauncherStartsTheUpdatedProgram) {
     options.environment["ZARVEK_RECORD"] = record.string();
     RunResult result = world().Run(options);
 
-    std::vector<std::string> lines = Head(Server().string(), row.arguments[0],
-                                          row.arguments[0] == "XGNUTIL" ? "Ggen\\bin\\" : "Garh\\NM\\bin\\");
+    std::vector<std::string> lines = Head(Server().string(), row.arguments[0], row.folder);
     lines.insert(lines.end(), row.rudLines.begin(), row.rudLines.end());
     ExpectOutput(result.out, lines);
     EXPECT_EQ(result.err, "");
@@ -737,7 +787,7 @@ TEST_P(UpdateNative, TheShellLauncherStartsTheUpdatedProgram) {
 
 TEST_P(UpdateNative, TheShellLauncherWantsAProgramCode) {
   RunOptions options;
-  options.program = "sh";
+  options.program = "bash";
   options.arguments = {(fs::path(RUD_SOURCE_DIR) / "examples" / "lanzar.sh").string()};
   options.environment = {{"RUD", "false"}, {"ZARVEK_RUNNER", "false"}};
   RunResult result = world().Run(options);
@@ -759,8 +809,9 @@ TEST_P(UpdateWine, TheBatchLauncherStartsTheUpdatedProgram) {
   struct Row {
     const char* name;
     std::vector<std::string> arguments;
-    bool onServer;          // the stand-in on the server, newer; else the local copy is in place
-    bool installed;
+    bool onServer;          // the stand-in on the server, newer
+    const char* installed;  // where the stand-in is installed before the run, if anywhere
+    const char* folder;     // rud's "Ruta del archivo: " line
     std::vector<std::string> rudLines;
     int exitCode;
     std::string started;
@@ -769,25 +820,66 @@ TEST_P(UpdateWine, TheBatchLauncherStartsTheUpdatedProgram) {
       {"an update, then the program",
        {"XNMPAYRO", "first", "second argument"},
        true,
-       false,
+       nullptr,
+       "Garh\\NM\\bin\\",
        {"Nueva Versión: 3.1.4.1 " + DateText(kNewer), kLocalMissing, kSuccess},
        0,
        "C:\\ZARVEK\\Garh\\NM\\bin\\XNMPAYRO.exe\nfirst\nsecond argument\n"},
       {"a code longer than 8 characters",
        {"XNMPAYROLL"},
        false,
-       true,
+       "Garh/NM/bin/XNMPAYRO.exe",
+       "Garh\\NM\\bin\\",
        {},
        0,
        "C:\\ZARVEK\\Garh\\NM\\bin\\XNMPAYRO.exe\n"},
-      {"a failed update starts nothing", {"XNMPAYRO", "first"}, false, false, {kNeitherFound}, 1, ""},
+      {"a code of one character",
+       {"A"},
+       false,
+       "Garh/.e/bin/A.exe",
+       "Garh\\.e\\bin\\",
+       {},
+       0,
+       "C:\\ZARVEK\\Garh\\.e\\bin\\A.exe\n"},
+      {"blanks around the code",
+       {" XNMPAYRO ", "x"},
+       false,
+       "Garh/NM/bin/XNMPAYRO.exe",
+       "Garh\\NM\\bin\\",
+       {},
+       0,
+       "C:\\ZARVEK\\Garh\\NM\\bin\\XNMPAYRO.exe\nx\n"},
+      {"a lower-case code in the common module",
+       {"xgnutil"},
+       false,
+       "Ggen/bin/XGNUTIL.exe",
+       "Ggen\\bin\\",
+       {},
+       0,
+       "C:\\ZARVEK\\Ggen\\bin\\XGNUTIL.exe\n"},
+      {"empty arguments are passed on in their places",
+       {"XNMPAYRO", "", "b", ""},
+       false,
+       "Garh/NM/bin/XNMPAYRO.exe",
+       "Garh\\NM\\bin\\",
+       {},
+       0,
+       "C:\\ZARVEK\\Garh\\NM\\bin\\XNMPAYRO.exe\n\nb\n\n"},
+      {"a failed update starts nothing",
+       {"XNMPAYRO", "first"},
+       false,
+       nullptr,
+       "Garh\\NM\\bin\\",
+       {kNeitherFound},
+       1,
+       ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Reset();
     fs::remove(record);
     if (row.onServer) Put(ServerCopy(), standIn, kNewer);
-    if (row.installed) Put(LocalCopy(), standIn, kNewer);
+    if (row.installed) Put(LocalRoot() / row.installed, standIn, kNewer);
 
     RunOptions options;
     options.program = "cmd";
@@ -799,7 +891,7 @@ TEST_P(UpdateWine, TheBatchLauncherStartsTheUpdatedProgram) {
     options.timeLimit = std::chrono::seconds(60);
     RunResult result = world().Run(options);
 
-    std::vector<std::string> lines = Head(ServerArgument(), row.arguments[0]);
+    std::vector<std::string> lines = Head(ServerArgument(), row.arguments[0], row.folder);
     lines.insert(lines.end(), row.rudLines.begin(), row.rudLines.end());
     ExpectOutput(result.out, lines);
     EXPECT_EQ(result.exitCode, row.exitCode);

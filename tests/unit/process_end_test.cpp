@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "console/console_stream.h"
-#include "platform/win32.h"
+#include "platform/code_address.h"
 #include "platform/fault_handler.h"
+#include "platform/win32.h"
 #include "support/test_pipe.h"
 #include "support/text_matchers.h"
 
@@ -90,6 +91,17 @@ TEST(LocateCode, NamesTheModuleAndTheOffsetInIt) {
   EXPECT_TRUE(location.ModuleName == u"rud_unit_tests" || location.ModuleName == u"rud_unit_tests.exe");
   EXPECT_LT(location.Offset, reinterpret_cast<uintptr_t>(address));
   EXPECT_LT(location.Offset, uintptr_t{1} << 30);
+}
+
+// Wherever the program was loaded (at random places on Linux, above 4 GB on
+// x86_64 Windows), a fault in its code keeps the line at 29 characters.
+TEST(ShownCodeAddress, CodeOfTheProgramFitsTheTemplate) {
+  const void* address = reinterpret_cast<const void*>(&AFunctionOfThisProgram);
+  const uintptr_t shown = ShownCodeAddress(address);
+  EXPECT_LE(shown, uintptr_t{0xFFFFFFFF});
+  EXPECT_EQ(LineOf(216, shown).size(), 29u + 2u);
+  // Code nobody loaded has no module to be shown against.
+  EXPECT_EQ(ShownCodeAddress(reinterpret_cast<const void*>(uintptr_t{0x5000})), uintptr_t{0x5000});
 }
 
 TEST(LocateCode, CodeOutsideEveryModuleIsShownAgainstTheProgram) {

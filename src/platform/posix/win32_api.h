@@ -34,6 +34,7 @@ typedef DWORD* LPDWORD;
 typedef BOOL* LPBOOL;
 typedef UINT* PUINT;
 typedef ULONG* PULONG;
+typedef LONG* PLONG;
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
 typedef const CHAR* LPCCH;
@@ -133,6 +134,11 @@ typedef uintptr_t SIZE_T;
 #define FILE_TYPE_DISK 0x0001
 #define FILE_TYPE_CHAR 0x0002
 #define FILE_TYPE_PIPE 0x0003
+
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define INVALID_SET_FILE_POINTER (static_cast<DWORD>(0xFFFFFFFF))
 
 #define STD_INPUT_HANDLE (static_cast<DWORD>(-10))
 #define STD_OUTPUT_HANDLE (static_cast<DWORD>(-11))
@@ -275,6 +281,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
                LPOVERLAPPED overlapped);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
               LPOVERLAPPED overlapped);
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
 BOOL CloseHandle(HANDLE object);
 
 // Code pages.

@@ -1,9 +1,11 @@
-// Reading, writing and the type of an open file, pipe or terminal.
+// Reading, writing, moving the file pointer and the type of an open file,
+// pipe or terminal.
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/posix/files/handle.h"
 #include "platform/posix/win32_api.h"
@@ -83,4 +85,27 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, 
     posix::SetLastErrorFromErrno(failure);
     return FALSE;
   }
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method) {
+  posix::FileObject* object = posix::ObjectAs<posix::FileObject>(file);
+  if (object == nullptr) return INVALID_SET_FILE_POINTER;
+  if (method > FILE_END) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  const int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
+  // With a high part the distance is one signed 64-bit number.
+  off_t offset = distanceHigh != nullptr
+                     ? static_cast<off_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
+                                          static_cast<uint32_t>(distance))
+                     : static_cast<off_t>(distance);
+  off_t position = lseek(object->fd, offset, whence);
+  if (position < 0) {
+    posix::SetLastErrorFromErrno(errno);
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (distanceHigh != nullptr) *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(position) >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(position);
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/posix/files/copy_file.h"
+#include "platform/posix/process/stop_cleanup.h"
 
 namespace posix {
 namespace {
@@ -140,12 +141,19 @@ int RemoveStaleCopies(int folder, const std::string& name) {
 }
 
 TemporaryCopy::~TemporaryCopy() {
+  StopSignalsHeld held;
   // Removed while still locked, so no cleaner meets it half gone.
-  if (!name_.empty() && !inPlace_) ::unlinkat(folder_, name_.c_str(), 0);
+  if (!name_.empty() && !inPlace_) {
+    ::unlinkat(folder_, name_.c_str(), 0);
+    ForgetOnStop();
+  }
   if (fd_ >= 0) ::close(fd_);
 }
 
 int TemporaryCopy::Create(int folder, const std::string& name, const SuffixSource& suffix) {
+  // A stop signal that comes while the file is made waits until the stop
+  // handler knows it, and then removes it.
+  StopSignalsHeld held;
   folder_ = folder;
   const std::string stem = TemporaryStem(name);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
@@ -170,6 +178,7 @@ int TemporaryCopy::Create(int folder, const std::string& name, const SuffixSourc
     }
     fd_ = fd;
     name_ = candidate;
+    RemoveOnStop(folder_, name_.c_str());
     return 0;
   }
   return EEXIST;
@@ -228,6 +237,8 @@ int TemporaryCopy::Seal(const struct stat& source) {
 }
 
 int TemporaryCopy::Replace(const std::string& name, bool keepExisting) {
+  // Once the file has its new name a stop must not remove the old one.
+  StopSignalsHeld held;
   if (!keepExisting) {
     if (::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) return errno;
   } else if (::renameat2(folder_, name_.c_str(), folder_, name.c_str(), RENAME_NOREPLACE) != 0) {
@@ -237,6 +248,7 @@ int TemporaryCopy::Replace(const std::string& name, bool keepExisting) {
     ::unlinkat(folder_, name_.c_str(), 0);
   }
   inPlace_ = true;
+  ForgetOnStop();
   // The data was made durable by Seal; the lock goes with the descriptor now
   // that the temporary's name is gone.
   ::close(fd_);

@@ -1,15 +1,29 @@
+// The arguments of this process: argv, as the caller handed it to the
+// program. The C library gives every initialiser of the program main's own
+// argc and argv; they are kept here before main runs, so nothing depends on
+// /proc being mounted.
 #include "platform/posix/process/command_line.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-
+#include "platform/arguments.h"
+#include "platform/posix/text/code_pages.h"
 #include "platform/posix/text/utf.h"
 #include "platform/posix/win32_api.h"
 
 namespace posix {
 namespace {
+
+int keptCount = 0;
+char** keptArguments = nullptr;
+
+void KeepArguments(int count, char** arguments, char**) {
+  keptCount = count;
+  keptArguments = arguments;
+}
+
+// Run by the C library with main's parameters, before any constructor of
+// the program's own.
+[[gnu::used, gnu::section(".init_array")]] void (*keepArguments)(int, char**, char**) =
+    KeepArguments;
 
 bool NeedsQuotes(const std::u16string& argument) {
   if (argument.empty()) return true;
@@ -19,36 +33,15 @@ bool NeedsQuotes(const std::u16string& argument) {
   return false;
 }
 
-// argv of this process, from the kernel's copy of it. Read with the plain
-// calls: a C++ file stream would set up the stream library's locales first,
-// a good part of the program's start-up for nothing.
+}  // namespace
+
 std::vector<std::string> ArgumentsOfThisProcess() {
-  std::string all;
-  const int fd = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    char buffer[4096];
-    for (;;) {
-      const ssize_t got = ::read(fd, buffer, sizeof buffer);
-      if (got > 0) {
-        all.append(buffer, static_cast<size_t>(got));
-      } else if (got == 0 || errno != EINTR) {
-        break;
-      }
-    }
-    ::close(fd);
-  }
   std::vector<std::string> arguments;
-  size_t start = 0;
-  while (start < all.size()) {
-    size_t end = all.find('\0', start);
-    if (end == std::string::npos) end = all.size();
-    arguments.push_back(all.substr(start, end - start));
-    start = end + 1;
+  for (int n = 0; n < keptCount && keptArguments != nullptr && keptArguments[n] != nullptr; ++n) {
+    arguments.emplace_back(keptArguments[n]);
   }
   return arguments;
 }
-
-}  // namespace
 
 std::u16string CommandLineOf(const std::vector<std::string>& arguments) {
   std::u16string line;
@@ -68,6 +61,15 @@ std::u16string CommandLineOf(const std::vector<std::string>& arguments) {
 }
 
 }  // namespace posix
+
+bool ListedArgument(int n, std::u16string& argument) {
+  argument.clear();
+  if (n >= 1 && n < posix::keptCount && posix::keptArguments != nullptr &&
+      posix::keptArguments[n] != nullptr) {
+    argument = posix::TextOfUserCodePage(posix::keptArguments[n]);
+  }
+  return true;
+}
 
 LPWSTR GetCommandLineW() {
   // Built once; the pointer stays valid for the life of the process.

@@ -1,10 +1,15 @@
 // The process command line as Windows would hand it over, rebuilt from argv.
+// The program itself takes its arguments from the list (platform/arguments.h);
+// the line is there for a caller that asks for the whole of it.
 #pragma once
 
 #include <string>
 #include <vector>
 
 namespace posix {
+
+// argv of this process, as the C library handed it to the program.
+std::vector<std::string> ArgumentsOfThisProcess();
 
 // One line from the arguments (UTF-8, as the host hands them over), laid out
 // so that the program's own splitting gives them back: arguments are joined

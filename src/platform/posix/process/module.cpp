@@ -1,13 +1,15 @@
 // The process's modules and its end. An HMODULE is the load address of an
 // ELF object (what dladdr reports as its base); the program's own file is
-// /proc/self/exe. Paths come back in Windows form, '/' shown as '\', which
-// HostPathOf turns back into the same host path.
+// /proc/self/exe, or without /proc the file execve was given. Paths come
+// back in Windows form, '/' shown as '\', which HostPathOf turns back into
+// the same host path.
 #include <dlfcn.h>
 #include <link.h>
 #include <sys/auxv.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 #include "platform/posix/text/utf.h"
@@ -16,14 +18,30 @@
 
 namespace {
 
+// The file the kernel started, by the path the caller gave execve (the
+// auxiliary vector keeps it, whatever argv[0] says), made absolute and free
+// of links. For a system without /proc.
+bool StartedFilePath(std::string& path) {
+  const char* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+  if (started == nullptr || started[0] == '\0') {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  char* resolved = realpath(started, nullptr);
+  if (resolved == nullptr) {
+    posix::SetLastErrorFromErrno(errno);
+    return false;
+  }
+  path = resolved;
+  free(resolved);
+  return true;
+}
+
 bool ExecutablePath(std::string& path) {
   std::string buffer(256, '\0');
   for (;;) {
     ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length < 0) {
-      posix::SetLastErrorFromErrno(errno);
-      return false;
-    }
+    if (length < 0) return StartedFilePath(path);
     if (static_cast<size_t>(length) < buffer.size()) {
       path.assign(buffer.data(), static_cast<size_t>(length));
       return true;

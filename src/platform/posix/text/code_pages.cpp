@@ -142,6 +142,38 @@ bool ConvertWithIconv(const char* codeset, std::u16string_view text, std::string
   return true;
 }
 
+// A code page's bytes to UTF-16 through iconv; a sequence it can't decode
+// becomes U+FFFD and decoding goes on after its first byte.
+bool DecodeWithIconv(const char* codeset, std::string_view bytes, std::u16string& text) {
+  const char* target = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+  iconv_t converter = iconv_open(target, codeset);
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  text.assign(bytes.size() + 4, u'\0');
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size();
+  size_t unitsUsed = 0;
+  while (inLeft > 0) {
+    char* out = reinterpret_cast<char*>(text.data() + unitsUsed);
+    size_t outLeft = (text.size() - unitsUsed) * sizeof(char16_t);
+    size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
+    int failure = errno;
+    unitsUsed = text.size() - outLeft / sizeof(char16_t);
+    if (result != static_cast<size_t>(-1)) break;
+    if (failure == E2BIG) {
+      text.resize(text.size() * 2);
+      continue;
+    }
+    // An invalid or cut-off sequence.
+    if (unitsUsed == text.size()) text.resize(text.size() * 2);
+    text[unitsUsed++] = u'\uFFFD';
+    ++in;
+    --inLeft;
+  }
+  text.resize(unitsUsed);
+  iconv_close(converter);
+  return true;
+}
+
 }  // namespace
 
 UINT CodePageOfCodeset(std::string_view codeset) {
@@ -169,6 +201,15 @@ UINT UserCodePage() {
     return found != 0 ? found : kAscii;
   }();
   return codePage;
+}
+
+std::u16string TextOfUserCodePage(std::string_view bytes) {
+  const UINT codePage = UserCodePage();
+  if (codePage == CP_UTF8 || codePage == kAscii) return Utf16FromUtf8(bytes);
+  std::u16string text;
+  const char* codeset = CodesetOfCodePage(codePage);
+  if (codeset != nullptr && DecodeWithIconv(codeset, bytes, text)) return text;
+  return Utf16FromUtf8(bytes);
 }
 
 }  // namespace posix

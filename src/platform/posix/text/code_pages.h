@@ -3,6 +3,7 @@
 // encoding its terminal and files use; conversions go through iconv.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "platform/posix/win32_api.h"
@@ -20,5 +21,11 @@ const char* CodesetOfCodePage(UINT codePage);
 // names; ASCII (20127) when that locale is not installed or its codeset has
 // no code page.
 UINT UserCodePage();
+
+// Bytes in the user's code page (arguments, as a POSIX caller hands them
+// over) as UTF-16. A byte sequence the code page does not define becomes
+// U+FFFD. The C locale's ASCII says nothing about bytes above 127; there
+// they are read as UTF-8, the encoding of the host's file names here.
+std::u16string TextOfUserCodePage(std::string_view bytes);
 
 }  // namespace posix

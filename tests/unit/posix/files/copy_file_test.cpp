@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/stop_signals.h"
 #include "platform/win32.h"
 #include "support/temp_folder.h"
 
@@ -287,6 +288,48 @@ TEST_F(CopyFileTest, TemporaryIsPrivateUntilSealed) {
   EXPECT_FALSE(fs::exists(LocalFolder() / temporaryName));
   ::close(source);
   ::close(folder);
+}
+
+// A stop signal in the middle of a copy: the temporary goes at once and the
+// old copy stays whole; once the new copy is in place, it stays.
+TEST_F(CopyFileTest, StopSignalRemovesTheTemporaryButNeverTheCopyInPlace) {
+  struct Row {
+    const char* name;
+    bool replaced;  // the signal comes after the copy took its place
+    std::string localAfter;
+  } rows[] = {
+      {"while the temporary is written", false, "old image"},
+      {"after the copy took its place", true, "new image!"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const fs::path server = WriteServer("new image!", 0755);
+    WriteLocal("old image", 0755);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      InstallStopHandlers([] {});
+      const int folder = ::open(LocalFolder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      const int source = ::open(server.c_str(), O_RDONLY | O_CLOEXEC);
+      posix::TemporaryCopy copy;
+      off_t copied = 0;
+      if (folder < 0 || source < 0 || copy.Create(folder, "XNMPAYRO.exe") != 0 ||
+          copy.Fill(source, copied) != 0) {
+        ::_exit(3);
+      }
+      if (row.replaced && (copy.Seal(StatOf(server)) != 0 || copy.Replace("XNMPAYRO.exe", false) != 0)) {
+        ::_exit(4);
+      }
+      ::raise(SIGTERM);
+      ::_exit(5);  // not reached: the signal ends the process
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_EQ(EntriesOf(LocalFolder()), std::set<std::string>{"XNMPAYRO.exe"});
+    EXPECT_EQ(ReadFileBytes(Local()), row.localAfter);
+  }
 }
 
 TEST_F(CopyFileTest, LinkPlantedAtTemporaryNameIsNotFollowed) {
