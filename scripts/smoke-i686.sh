@@ -5,108 +5,47 @@
 # whole suite has passed, and the key lines also with their code page 1252
 # bytes written out here.
 #
-#   bash scripts/smoke-i686.sh <win32 build folder>
+#   bash scripts/smoke-i686.sh [<win32 build folder>]
 #
-# Needs root and binfmt_misc. The emulator is registered for the smoke alone
-# and unregistered afterwards, also when the smoke fails; an i386 entry that
-# was there before is left alone and used. Exit codes: 0 passed, 1 failed,
-# 77 could not run here (the reason is in build/smoke-i686/why).
+# Needs root and binfmt_misc. The emulator is registered for the smoke alone:
+# in a binfmt_misc instance of the smoke's own user namespace where the kernel
+# has them (Linux 6.7 and later), so nothing else on the machine sees it;
+# elsewhere system-wide, and unregistered afterwards, also when the smoke
+# fails. An i386 entry that was registered before is left alone and used.
+# Exit codes: 0 passed, 1 failed, 77 could not run here (the reason is in
+# build/smoke-i686/why).
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
-win32=${1:-$root/build/win32}
-win64=$root/build/win64
-work=$root/build/smoke-i686
 binfmt=/proc/sys/fs/binfmt_misc
 entry_name=rud-qemu-i386
+work=$root/build/smoke-i686
 exec </dev/null
 
 say() { echo "smoke-i686: $*" >&2; }
-cannot_run() {
-  mkdir -p "$work"
-  echo "$*" >"$work/why"
-  say "skipped, $*"
-  exit 77
-}
 fail() {
   say "FAILED: $*"
   exit 1
 }
-
-rm -rf "$work"
-mkdir -p "$work"
-for needed in "$win32/rud.exe" "$win32/tests/do_nothing.exe" "$win64/rud.exe" \
-  "$root/build/native/tests/rud_make_demo"; do
-  [[ -f $needed ]] || fail "$needed is not built"
-done
-[[ $(id -u) == 0 ]] || cannot_run "registering an emulator needs root"
-
-# What was registered before: only what we add is removed again.
-mounted_here=
-registered_here=
-before=" $(ls "$binfmt" 2>/dev/null | tr '\n' ' ') "
-cleanup() {
-  local entry
-  [[ -n $registered_here && -e $binfmt/$entry_name ]] && echo -1 >"$binfmt/$entry_name"
-  # Installing the emulator's package may have registered entries of its own.
-  for entry in $(ls "$binfmt" 2>/dev/null); do
-    case $entry in status | register) continue ;; esac
-    [[ $before == *" $entry "* ]] && continue
-    [[ $entry == qemu-* ]] && echo -1 >"$binfmt/$entry"
-  done
-  if [[ -n $mounted_here ]]; then umount "$binfmt" 2>/dev/null || true; fi
-  WINEPREFIX=$work/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
-}
-trap cleanup EXIT
-
-if [[ ! -e $binfmt/register ]]; then
-  mount -t binfmt_misc binfmt_misc "$binfmt" 2>"$work/mount.log" ||
-    cannot_run "binfmt_misc can't be mounted: $(cat "$work/mount.log")"
-  mounted_here=1
-  before=" $(ls "$binfmt" | tr '\n' ' ') "
-fi
-
 source scripts/probe-i686.sh
-if ! i386_emulator_entry >/dev/null; then
-  if [[ ! -x /usr/bin/qemu-i386-static ]]; then
-    say "installing qemu-user-static for the smoke run"
-    { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q qemu-user-static; } \
-      >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; fail "installing qemu-user-static"; }
-  fi
-  if ! i386_emulator_entry >/dev/null; then
-    # The i386 ELF magic and mask that qemu's own registration uses; F opens
-    # the emulator now, so it is found from inside any mount namespace.
-    magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
-    mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
-    printf ':%s:M::%s:%s:%s:F' "$entry_name" "$magic" "$mask" /usr/bin/qemu-i386-static \
-      >"$binfmt/register" 2>"$work/register.log" ||
-      cannot_run "the emulator can't be registered: $(cat "$work/register.log")"
-    registered_here=1
-  fi
-fi
-say "i386 programs run under $(sed -n 's/^interpreter //p' "$binfmt/$(i386_emulator_entry)")"
 
-# The world: one server share for both builds, and a local install in each
-# build's Wine prefix.
+# Wine's i386 loader under qemu needs the guest's address space reserved up
+# front: otherwise the shared user data page can't be mapped at its fixed
+# address. The variable reaches every emulated child process.
+export QEMU_RESERVED_VA=0xf7000000
 export WINEDEBUG=-all WINEDLLOVERRIDES="winedbg.exe=d;mscoree=d;mshtml=d"
 export LANG=es_ES.UTF-8 TZ=UTC
 unset LC_ALL LC_CTYPE LC_TIME LC_MESSAGES
-make_demo=$root/build/native/tests/rud_make_demo
-server=$work/servidor
-server_arg="Z:${server//\//\\}"
-"$make_demo" "$server/Garh/NM/bin/XNMPAYRO.exe" 12.6.0.4 >/dev/null || fail "writing the server copy"
-touch -d '2026-12-07 14:05:09' "$server/Garh/NM/bin/XNMPAYRO.exe"
-mkdir -p "$server/Garh/SV/bin"
-cp "$win32/tests/do_nothing.exe" "$server/Garh/SV/bin/XSVSINVR.exe"
-touch -d '2026-12-07 14:05:09' "$server/Garh/SV/bin/XSVSINVR.exe"
+i686_prefix=$work/wineprefix
+cases=(update copy-failure no-resource)
 
-# prepare_world <prefix> <case>: drive C: as the case needs it.
+# Drive C: of a prefix as a case needs it.
 prepare_world() {
   local drive_c=$1/drive_c case=$2
   rm -rf "$drive_c/ZARVEK"
   case $case in
     update)
-      "$make_demo" "$drive_c/ZARVEK/Garh/NM/bin/XNMPAYRO.exe" 12.6.0.3 >/dev/null
+      "$root/build/native/tests/rud_make_demo" "$drive_c/ZARVEK/Garh/NM/bin/XNMPAYRO.exe" 12.6.0.3 >/dev/null
       touch -d '2026-12-01 09:15:00' "$drive_c/ZARVEK/Garh/NM/bin/XNMPAYRO.exe"
       ;;
     copy-failure) : >"$drive_c/ZARVEK" ;;  # a file where the install root's folder goes
@@ -121,32 +60,126 @@ case_code() {
 }
 # run_case <loader> <prefix> <rud.exe> <case> <output stem>
 run_case() {
-  local loader=$1 prefix=$2 exe=$3 case=$4 stem=$5 status=0
+  local loader=$1 prefix=$2 exe=$3 case=$4 stem=$5 status=0 started=$SECONDS
   prepare_world "$prefix" "$case"
-  WINEPREFIX=$prefix timeout 600 "$loader" "$exe" "$server_arg" "$(case_code "$case")" \
+  WINEPREFIX=$prefix timeout 900 "$loader" "$exe" "$(cat "$work/server_arg")" "$(case_code "$case")" \
     >"$stem.out" 2>"$stem.err" </dev/null || status=$?
   echo "$status" >"$stem.status"
+  echo $((SECONDS - started)) >"$stem.seconds"
   grep -v '^wine: ' "$stem.err" >"$stem.stderr" || true
   rm -rf "$prefix/drive_c/ZARVEK"
 }
 
-# The i686 build's own prefix, booted once by the i386 loader; the smoke
-# runs reuse it.
-started=$SECONDS
-mkdir -p "$work/wineprefix"
-say "booting an i686 Wine prefix under emulation (minutes)"
-WINEPREFIX=$work/wineprefix WINEARCH=win32 timeout 1200 /usr/lib/wine/wine wineboot \
-  >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; fail "booting the i686 prefix"; }
-say "prefix ready in $((SECONDS - started)) s"
+# The emulated half: register the emulator unless one is there, boot the
+# i686 prefix once, and make the three runs in it.
+emulated_runs() {
+  local win32=$1 status=0
+  if ! i386_emulator_entry >/dev/null; then
+    # The i386 ELF magic and mask of qemu's own registration; F opens the
+    # emulator now, so it is found from any mount namespace.
+    local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    printf ':%s:M::%s:%s:%s:F' "$entry_name" "$magic" "$mask" /usr/bin/qemu-i386-static \
+      >"$binfmt/register" 2>"$work/register.log" || return 77
+    echo "$entry_name" >"$work/registered"
+  fi
+  say "i386 programs run under $(sed -n 's/^interpreter //p' "$binfmt/$(i386_emulator_entry)")"
+  local started=$SECONDS
+  mkdir -p "$i686_prefix"
+  say "booting an i686 Wine prefix under emulation (minutes)"
+  WINEPREFIX=$i686_prefix timeout 1500 /usr/lib/wine/wine wineboot \
+    >"$work/wineboot.log" 2>&1 || status=$?
+  if ((status != 0)); then
+    cat "$work/wineboot.log" >&2
+    say "booting the i686 prefix failed (exit $status)"
+    return 1
+  fi
+  say "prefix ready in $((SECONDS - started)) s"
+  for case in "${cases[@]}"; do
+    run_case /usr/lib/wine/wine "$i686_prefix" "$win32/rud.exe" "$case" "$work/$case.i686"
+    say "$case: i686 run took $(cat "$work/$case.i686.seconds") s"
+  done
+  WINEPREFIX=$i686_prefix wineserver -k 2>/dev/null || true
+  return 0
+}
 
+# Inside the smoke's own user and mount namespace: a private binfmt_misc.
+if [[ ${1:-} == --inside ]]; then
+  mount -t binfmt_misc binfmt_misc "$binfmt" 2>"$work/mount.log" || exit 76
+  emulated_runs "$2"
+  exit $?
+fi
+
+win32=${1:-$root/build/win32}
+win64=$root/build/win64
+cannot_run() {
+  echo "$*" >"$work/why"
+  say "skipped, $*"
+  exit 77
+}
+rm -rf "$work"
+mkdir -p "$work"
+for needed in "$win32/rud.exe" "$win32/tests/do_nothing.exe" "$win64/rud.exe" \
+  "$root/build/native/tests/rud_make_demo"; do
+  [[ -f $needed ]] || fail "$needed is not built"
+done
+[[ $(id -u) == 0 ]] || cannot_run "registering an emulator needs root"
+[[ -x /usr/lib/wine/wine ]] || cannot_run "Wine's i386 loader (package wine32) is not installed"
+
+if [[ ! -x /usr/bin/qemu-i386-static ]]; then
+  say "installing qemu-user-static for the smoke run"
+  { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q qemu-user-static; } \
+    >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; fail "installing qemu-user-static"; }
+fi
+
+# The world: one server share for both builds.
+server=$work/servidor
+echo "Z:${server//\//\\}" >"$work/server_arg"
+"$root/build/native/tests/rud_make_demo" "$server/Garh/NM/bin/XNMPAYRO.exe" 12.6.0.4 >/dev/null ||
+  fail "writing the server copy"
+touch -d '2026-12-07 14:05:09' "$server/Garh/NM/bin/XNMPAYRO.exe"
+mkdir -p "$server/Garh/SV/bin"
+cp "$win32/tests/do_nothing.exe" "$server/Garh/SV/bin/XSVSINVR.exe"
+touch -d '2026-12-07 14:05:09' "$server/Garh/SV/bin/XSVSINVR.exe"
+
+# The x86_64 runs, in the test run's prefix, natively.
 wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
-reference_prefix=${WINEPREFIX_X86_64:-$root/build/wineprefix}
+reference_prefix=${WINEPREFIX:-$root/build/wineprefix}
+for case in "${cases[@]}"; do
+  run_case "$wine64" "$reference_prefix" "$win64/rud.exe" "$case" "$work/$case.x86_64"
+done
+
+started=$SECONDS
+status=0
+if unshare -U -r -m --propagation private true 2>/dev/null; then
+  unshare -U -r -m --propagation private bash "$0" --inside "$win32" || status=$?
+else
+  status=76
+fi
+if ((status == 76)); then
+  # No private binfmt_misc here: register system-wide for the smoke alone.
+  say "no binfmt_misc of our own here; the emulator is registered system-wide for the smoke"
+  mounted_here=
+  cleanup() {
+    if [[ -f $work/registered && -e $binfmt/$entry_name ]]; then echo -1 >"$binfmt/$entry_name"; fi
+    if [[ -n $mounted_here ]]; then umount "$binfmt" 2>/dev/null || true; fi
+    WINEPREFIX=$i686_prefix wineserver -k 2>/dev/null || true
+  }
+  trap cleanup EXIT
+  if [[ ! -e $binfmt/register ]]; then
+    mount -t binfmt_misc binfmt_misc "$binfmt" 2>"$work/mount.log" ||
+      cannot_run "binfmt_misc can't be mounted: $(cat "$work/mount.log")"
+    mounted_here=1
+  fi
+  status=0
+  emulated_runs "$win32" || status=$?
+fi
+((status == 77)) && cannot_run "the emulator can't be registered: $(cat "$work/register.log" 2>/dev/null)"
+((status == 0)) || fail "the emulated runs"
+
 cp1252() { printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP1252; }
 failures=0
-for case in update copy-failure no-resource; do
-  run_started=$SECONDS
-  run_case "$wine64" "$reference_prefix" "$win64/rud.exe" "$case" "$work/$case.x86_64"
-  run_case /usr/lib/wine/wine "$work/wineprefix" "$win32/rud.exe" "$case" "$work/$case.i686"
+for case in "${cases[@]}"; do
   problems=()
   for part in out stderr status; do
     cmp -s "$work/$case.x86_64.$part" "$work/$case.i686.$part" ||
@@ -157,18 +190,21 @@ for case in update copy-failure no-resource; do
   case $case in
     update)
       cp1252 "ZARVEK RUD: SERVICIO DE ACTUALIZACIÓN DE PROGRAMAS VERSIÓN 12.6" \
-        "Servidor de actualizaciones: $server_arg" "Programa Seleccionado: XNMPAYRO" \
+        "Servidor de actualizaciones: $(cat "$work/server_arg")" "Programa Seleccionado: XNMPAYRO" \
         "Ruta del archivo: Garh\\NM\\bin\\" >"$work/$case.head"
       cp1252 "Se realizó la actualización de manera exitosa." >"$work/$case.last"
-      want_status=0 ;;
+      want_status=0
+      ;;
     copy-failure)
       : >"$work/$case.head"
       cp1252 "Exception: Error al intentar copiar el archivo: Ruta no encontrada" >"$work/$case.last"
-      want_status=1 ;;
+      want_status=1
+      ;;
     no-resource)
       : >"$work/$case.head"
       printf 'EOSError: ' >"$work/$case.last"
-      want_status=1 ;;
+      want_status=1
+      ;;
   esac
   cmp -s "$work/$case.head" <(head -c "$(wc -c <"$work/$case.head")" "$work/$case.i686.out") ||
     problems+=("the banner and progress lines are not the expected code page 1252 bytes")
@@ -178,12 +214,14 @@ for case in update copy-failure no-resource; do
     problems+=("exit code $(cat "$work/$case.i686.status"), expected $want_status")
   if ((${#problems[@]})); then
     failures=$((failures + 1))
-    say "$case: FAILED after $((SECONDS - run_started)) s: ${problems[*]}"
-    say "  i686 output:"; iconv -f CP1252 -t UTF-8 "$work/$case.i686.out" | sed 's/^/    /' >&2
-    say "  x86_64 output:"; iconv -f CP1252 -t UTF-8 "$work/$case.x86_64.out" | sed 's/^/    /' >&2
+    say "$case: FAILED: ${problems[*]}"
+    say "  i686 output:"
+    iconv -f CP1252 -t UTF-8 "$work/$case.i686.out" | sed 's/^/    /' >&2
+    say "  x86_64 output:"
+    iconv -f CP1252 -t UTF-8 "$work/$case.x86_64.out" | sed 's/^/    /' >&2
   else
-    say "$case: passed in $((SECONDS - run_started)) s"
+    say "$case: passed"
   fi
 done
-((failures == 0)) || fail "$failures of 3 runs"
-say "3 runs passed in $((SECONDS - started)) s"
+((failures == 0)) || fail "$failures of ${#cases[@]} runs"
+say "${#cases[@]} runs passed; the emulated part took $((SECONDS - started)) s"

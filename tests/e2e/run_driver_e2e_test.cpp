@@ -60,7 +60,7 @@ TEST_P(RunLines, TheWaitLeavesThePipesNextLineToTheCaller) {
   if (OnWine()) {
     options.program = "cmd";
     options.arguments = {"/v:on", "/c",
-                         world().ProgramPathOf(Win32BuildFolder() / "rud.exe") +
+                         world().ProgramPathOf(WindowsBuildFolder() / "rud.exe") +
                              " & set /p REST=& echo rest=!REST!"};
   } else {
     options.program = "sh";
