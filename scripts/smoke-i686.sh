@@ -92,6 +92,7 @@ emulated_runs() {
   if ((status != 0)); then
     cat "$work/wineboot.log" >&2
     say "booting the i686 prefix failed (exit $status)"
+    WINEPREFIX=$i686_prefix wineserver -k 2>/dev/null || true
     return 1
   fi
   say "prefix ready in $((SECONDS - started)) s"
