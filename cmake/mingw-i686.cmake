@@ -1,13 +1,6 @@
-# Cross-compiling the Windows build: 32-bit console program, MinGW-w64, static.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling the Windows build we ship: 32-bit console program,
+# MinGW-w64, static.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-# The posix thread model gives GoogleTest the standard threading it expects.
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(RUD_MINGW_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
