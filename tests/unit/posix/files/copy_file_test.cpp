@@ -127,6 +127,7 @@ TEST_F(CopyFileTest, ModeOfTheLocalCopy) {
     SCOPED_TRACE(c.what);
     std::error_code ignored;
     fs::remove_all(temp_ / "ZARVEK", ignored);
+    fs::remove_all(temp_ / "srv", ignored);
     fs::create_directories(LocalFolder());
     const fs::path server = WriteServer("new server image", c.server);
     SetTimes(server, {1690000000, 5}, {1690000000, 999999999});
