@@ -33,12 +33,14 @@ bool IsDamagedImageCode(uint32_t code) {
 // The local copy's version, for its line only. A damaged local copy is what
 // the update is there to mend: its version shows empty beside its own date
 // and the update goes on. Any other failure (a file that can't be opened, a
-// link that can't be followed) still stops the run.
+// link that can't be followed) still stops the run, and so does a device in
+// the program's place, which is no program to mend.
 TEXEVersionData LocalVersion(const Text& localCopy, const FileDateTimeInfo& localStampInfo) {
   try {
     return GetEXEVersionData(localCopy);
   } catch (const EOSError& error) {
-    if (!IsDamagedImageCode(error.ErrorCode)) throw;
+    const bool device = (localStampInfo.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
+    if (!IsDamagedImageCode(error.ErrorCode) || device) throw;
   }
   TEXEVersionData damaged;
   damaged.DateModified = DateTimeText(LastWriteLocalTime(localStampInfo));

@@ -677,7 +677,6 @@ TEST_P(UpdateNative, DeviceRoutesAndDrives) {
   for (int i = 0; i < 8; ++i) deep += "/" + std::string(40, static_cast<char>('a' + i));
   const fs::path longTarget = world().folder() / ("long" + deep) / "XNMPAYRO.exe";
   const fs::path fifo = world().folder() / "fifo";
-  const LocalTime kFuture{2031, 1, 2, 3, 4, 5};
 
   struct Row {
     const char* name;
@@ -741,19 +740,19 @@ TEST_P(UpdateNative, DeviceRoutesAndDrives) {
        {},
        {"EOSError: System Error.  Code: 193.", "%1 is not a valid Win32 application"},
        false},
-      // No program to show a version of, and nothing that can be replaced.
+      // No program to show a version of, and no damaged one to mend.
       {"local copy that links to a FIFO",
        [&] {
          ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
          SetLastWrite(fifo, kOlder);
          fs::create_directories(LocalFolder());
          fs::create_symlink(fifo, LocalCopy());
-         Put(ServerCopy(), kNewBuild.bytes, kFuture);
+         Put(ServerCopy(), kNewBuild.bytes, kNewer);
        },
        {},
        {},
-       {newLine + DateText(kFuture), "Antigua Versión:  " + DateText(kOlder),
-        std::string(kCopyFailed) + "Acceso denegado"},
+       {newLine + DateText(kNewer), "EOSError: System Error.  Code: 193.",
+        "%1 is not a valid Win32 application"},
        false},
   };
   for (const Row& row : rows) {

@@ -55,6 +55,7 @@ TEST_F(FileShimsTest, AttributesAsWindowsReportsThem) {
   temp_.WriteFile("readonly.txt", "x");
   chmod((temp_ / "readonly.txt").c_str(), 0444);
   chmod((temp_ / "locked").c_str(), 0555);
+  ASSERT_EQ(mkfifo((temp_ / "fifo").c_str(), 0644), 0);
   struct Case {
     const char16_t* path;
     std::string attributes;
@@ -64,6 +65,7 @@ TEST_F(FileShimsTest, AttributesAsWindowsReportsThem) {
       {u"Q:\\folder", Bits(FILE_ATTRIBUTE_DIRECTORY)},
       {u"Q:\\folder\\", Bits(FILE_ATTRIBUTE_DIRECTORY)},
       {u"Q:\\readonly.txt", Bits(FILE_ATTRIBUTE_READONLY)},
+      {u"Q:\\fifo", Bits(FILE_ATTRIBUTE_DEVICE)},  // no file's bytes behind it
       {u"Q:\\locked", Bits(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)},
       // Links are reparse points, folders too when their target is one; the
       // trailing backslash does not look through them.
