@@ -36,5 +36,11 @@ int main(int argc, char** argv) {
   VersionResource noTranslation = full;
   noTranslation.withTranslationValue = false;
   Write(folder, "no_translation64.exe", BuildExecutable(PeKind::Pe32Plus, noTranslation));
+
+  // A data entry that claims a single byte: the size query once gave 1 and
+  // the lookups read past that buffer.
+  VersionResource oneByte = full;
+  oneByte.claimedSize = 1;
+  Write(folder, "regression_one_byte_resource32.exe", BuildExecutable(PeKind::Pe32, oneByte));
   return 0;
 }

@@ -1,11 +1,19 @@
 // The bytes of an untrusted file, read as an executable image for its
 // version resource, and the resource (or the bytes themselves) read as a
-// version block with the lookups the version reader makes.
+// version block with the lookups the version reader makes. The same bytes
+// are also a file on which the version calls run as the reader makes them:
+// the size query, a buffer of exactly the size it gives (or smaller, as a
+// caller may pass), the copy and the lookups, and the whole reader.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "console/exceptions.h"
+#include "fileinfo/version_info.h"
 #include "platform/posix/pe/pe_image.h"
 #include "platform/posix/pe/version_block.h"
 #include "platform/win32.h"
@@ -57,6 +65,45 @@ void QueryBlock(const uint8_t* data, size_t size) {
   }
 }
 
+// The size query, the copy into a heap buffer of the size given (so that the
+// sanitizer sees every byte read past it) and the lookups in that buffer.
+void QueryFileCopy(const std::u16string& path, DWORD size) {
+  std::vector<uint8_t> block(size);
+  if (!GetFileVersionInfoW(W(path), 0, size, block.data())) return;
+  for (const char16_t* query : kQueries) {
+    void* value = nullptr;
+    UINT length = 0;
+    if (VerQueryValueW(block.data(), query, &value, &length)) {
+      const bool text = std::u16string_view(query).find(u"StringFileInfo\\0") != std::u16string_view::npos;
+      CheckValue(block.data(), block.size(), value, length, text);
+    }
+  }
+}
+
+// The input as a file: an anonymous one, named through /proc.
+void QueryAsFile(const uint8_t* data, size_t size) {
+  static const int file = ::memfd_create("pe_version_fuzzer", MFD_CLOEXEC);
+  if (file < 0 || ::ftruncate(file, 0) != 0) __builtin_trap();
+  if (size > 0 && ::pwrite(file, data, size, 0) != static_cast<ssize_t>(size)) __builtin_trap();
+  const std::string name = "/proc/self/fd/" + std::to_string(file);
+  const std::u16string path(name.begin(), name.end());
+
+  DWORD handle = 0;
+  const DWORD claimed = GetFileVersionInfoSizeW(W(path), &handle);
+  if (claimed > 0) {
+    QueryFileCopy(path, claimed);
+    // Callers may pass less than the size query gave.
+    for (DWORD smaller : {DWORD{1}, DWORD{5}, DWORD{6}, claimed / 2, claimed - 1}) {
+      if (smaller > 0 && smaller < claimed) QueryFileCopy(path, smaller);
+    }
+  }
+  try {
+    ReadVersionStrings(path);
+  } catch (const EOSError&) {
+    // A file without a readable resource: the reader's own report.
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -70,5 +117,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QueryBlock(resource.data(), resource.size());
   }
   QueryBlock(data, size);
+  QueryAsFile(data, size);
   return 0;
 }

@@ -19,6 +19,14 @@ constexpr char16_t kModuleFolderSuffix[] = u"\\bin\\";
 
 bool IsBlankOrControl(char16_t c) { return c <= 32; }
 
+// A program code names one file in one module folder. A code with a path
+// separator, a drive colon or a parent step would make the paths formed from
+// it leave the install root (or the server's folder): it names no program of
+// the suite.
+bool IsPathLike(const Text& code) {
+  return code.find_first_of(u"\\/:") != Text::npos || code.find(u"..") != Text::npos;
+}
+
 }  // namespace
 
 Text Trim(TextView text) {
@@ -44,12 +52,16 @@ InstallPaths DeriveInstallPaths(TextView serverArgument, TextView programArgumen
   if (paths.ServerPath.empty()) throw Exception(u"Error en la ruta de actualización.");
   // Only a backslash counts as the closing separator: x/ gets one too.
   if (paths.ServerPath.back() != u'\\') paths.ServerPath += u'\\';
-  if (paths.ProgramFile.empty()) throw Exception(u"Error en el código de programa.");
+  if (paths.ProgramFile.empty() || IsPathLike(paths.ProgramFile)) {
+    throw Exception(u"Error en el código de programa.");
+  }
 
   // A code already ending in ".exe" is not recognised: abc.exe becomes abc.exe.exe.
   paths.ProgramFile = paths.ProgramFile.substr(0, kProgramCodeLength) + kProgramExtension;
   // Characters 2 and 3, taken after the extension is on: "A" gives ".e".
   paths.ModuleCode = paths.ProgramFile.substr(1, 2);
+  // "A." passes the test above, but its module folder would be "..".
+  if (paths.ModuleCode == u"..") throw Exception(u"Error en el código de programa.");
   if (UpperCase(paths.ModuleCode) == kCommonModule) {
     paths.ProgramFolder = kCommonFolder;
   } else {

@@ -5,10 +5,61 @@
 #include "app/copy_error_text.h"
 #include "console/console_stream.h"
 #include "console/exceptions.h"
+#include "fileinfo/date_time_text.h"
 #include "fileinfo/folders.h"
 #include "fileinfo/time_stamps.h"
 #include "fileinfo/version_info.h"
 #include "platform/win32.h"
+
+namespace {
+
+// What the version calls report for a file that holds no readable version
+// resource: not an executable at all (emptied, cut short) or one without
+// the resource, or with the resource directory damaged.
+bool IsDamagedImageCode(uint32_t code) {
+  switch (code) {
+    case ERROR_BAD_FORMAT:
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_RESOURCE_DATA_NOT_FOUND:
+    case ERROR_RESOURCE_TYPE_NOT_FOUND:
+    case ERROR_RESOURCE_NAME_NOT_FOUND:
+    case ERROR_RESOURCE_LANG_NOT_FOUND:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The local copy's version, for its line only. A damaged local copy is what
+// the update is there to mend: its version shows empty beside its own date
+// and the update goes on. Any other failure (a file that can't be opened, a
+// link that can't be followed) still stops the run, and so does a device in
+// the program's place, which is no program to mend.
+TEXEVersionData LocalVersion(const Text& localCopy, const FileDateTimeInfo& localStampInfo) {
+  try {
+    return GetEXEVersionData(localCopy);
+  } catch (const EOSError& error) {
+    const bool device = (localStampInfo.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
+    if (!IsDamagedImageCode(error.ErrorCode) || device) throw;
+  }
+  TEXEVersionData damaged;
+  damaged.DateModified = DateTimeText(LastWriteLocalTime(localStampInfo));
+  return damaged;
+}
+
+// A version string as the console shows it: its text comes from whoever can
+// write to the update share, and a line break or a terminal escape in it
+// could forge or hide the lines that follow. Every C0 and C1 control
+// character and DEL shows as a question mark.
+Text Shown(const Text& versionText) {
+  Text shown = versionText;
+  for (char16_t& c : shown) {
+    if (c < 32 || (c >= 127 && c <= 159)) c = u'?';
+  }
+  return shown;
+}
+
+}  // namespace
 
 void RunUpdate(const InstallPaths& paths) {
   const Text localCopy = LocalRoot + paths.ProgramFolder + paths.ProgramFile;
@@ -36,14 +87,15 @@ void RunUpdate(const InstallPaths& paths) {
   }
 
   // The versions are only shown, never compared. Both are read before anything
-  // is written to disk, so an unreadable resource stops the update untouched.
+  // is written to disk, so an unreadable server resource stops the update
+  // untouched: nothing that is not a program replaces the local copy.
   if (remoteFound) {
     const TEXEVersionData newVersion = GetEXEVersionData(serverCopy);
-    WriteLine({u"Nueva Versión: ", newVersion.FileVersion, u" ", newVersion.DateModified});
+    WriteLine({u"Nueva Versión: ", Shown(newVersion.FileVersion), u" ", newVersion.DateModified});
   }
   if (localFound) {
-    const TEXEVersionData oldVersion = GetEXEVersionData(localCopy);
-    WriteLine({u"Antigua Versión: ", oldVersion.FileVersion, u" ", oldVersion.DateModified});
+    const TEXEVersionData oldVersion = LocalVersion(localCopy, localStampInfo);
+    WriteLine({u"Antigua Versión: ", Shown(oldVersion.FileVersion), u" ", oldVersion.DateModified});
   } else {
     WriteLine({u"Archivo local no encontrado, será actualizado."});
   }

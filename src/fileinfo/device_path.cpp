@@ -1,6 +1,7 @@
 #include "fileinfo/device_path.h"
 
 #include <memory>
+#include <vector>
 
 #include "fileinfo/os_version.h"
 
@@ -19,6 +20,8 @@ GetMappedFileNameFunction getMappedFileName = nullptr;
 NtQueryObjectFunction ntQueryObject = nullptr;
 
 constexpr DWORD kNameBufferLength = MAX_PATH;
+// The longest name the system gives (a \\?\ path); a link may lead that far.
+constexpr DWORD kLongestName = 32768;
 constexpr DWORD kFinalPathNtVolumeName = VOLUME_NAME_NT | FILE_NAME_NORMALIZED;
 constexpr ULONG kObjectNameInformation = 1;
 
@@ -58,14 +61,33 @@ bool LoadMappedFileNameEntry() {
   return getMappedFileName != nullptr;
 }
 
-// Method 2: the final path of the handle, in the device form.
+// Method 2: the final path of the handle, in the device form. A name that
+// does not fit is asked for again in a buffer of the size the call gives:
+// a cut name would name another file, or none.
 bool FinalPathName(HANDLE file, Text& name) {
-  WCHAR buffer[kNameBufferLength] = {};
-  if (GetFinalPathNameByHandleW(file, buffer, kNameBufferLength, kFinalPathNtVolumeName) == 0) {
-    return false;
+  std::vector<WCHAR> buffer(kNameBufferLength);
+  DWORD length = GetFinalPathNameByHandleW(file, buffer.data(), kNameBufferLength,
+                                           kFinalPathNtVolumeName);
+  if (length == 0) return false;
+  if (length >= buffer.size() && length <= kLongestName) {
+    buffer.assign(length, 0);
+    length = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                       kFinalPathNtVolumeName);
+    if (length == 0 || length >= buffer.size()) return false;
   }
-  name = DevicePathToDrivePath(TextUpTo(buffer, kNameBufferLength));
+  name = DevicePathToDrivePath(TextUpTo(buffer.data(), buffer.size()));
   return true;
+}
+
+// The name of a mapped view. The call cuts a name to the buffer it is given,
+// so a name that fills the buffer is asked for again in a larger one.
+DWORD MappedViewName(LPVOID view, std::vector<WCHAR>& buffer) {
+  for (size_t size = kNameBufferLength;; size *= 2) {
+    buffer.assign(size, 0);
+    const DWORD length =
+        getMappedFileName(GetCurrentProcess(), view, buffer.data(), static_cast<DWORD>(size));
+    if (length == 0 || length + 1 < size || size >= kLongestName) return length;
+  }
 }
 
 // Method 3: the name of a one-byte view of the file. View and mapping are
@@ -77,9 +99,9 @@ bool MappedFileName(HANDLE file, Text& name) {
   LPVOID view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 1);
   if (view != nullptr) {
     if (LoadMappedFileNameEntry()) {
-      WCHAR buffer[kNameBufferLength] = {};
-      if (getMappedFileName(GetCurrentProcess(), view, buffer, kNameBufferLength) > 0) {
-        name = DevicePathToDrivePath(TextUpTo(buffer, kNameBufferLength));
+      std::vector<WCHAR> buffer;
+      if (MappedViewName(view, buffer) > 0) {
+        name = DevicePathToDrivePath(TextUpTo(buffer.data(), buffer.size()));
         found = true;
       }
     }
@@ -144,9 +166,11 @@ Text DevicePathToDrivePath(const Text& path) {
     if (QueryDosDeviceW(root, device, kNameBufferLength) == 0) continue;
     Text deviceName = TextUpTo(device, kNameBufferLength);
     if (deviceName.empty()) continue;  // would begin every path
-    // A device name that begins another one matches it too (HarddiskVolume1
-    // and HarddiskVolume10); the first drive in the list wins.
-    if (path.compare(0, deviceName.size(), deviceName) == 0) {
+    // The device name must end where a name of the path ends: the device of
+    // a drive rooted at .../zarvek does not begin .../zarvek-shares, nor
+    // HarddiskVolume1 HarddiskVolume10. The first drive in the list wins.
+    if (path.compare(0, deviceName.size(), deviceName) == 0 &&
+        (path.size() == deviceName.size() || path[deviceName.size()] == u'\\')) {
       return TextUpTo(root, 2) + path.substr(deviceName.size());
     }
   }

@@ -6,6 +6,7 @@
 // (es_ES.UTF-8) where the host has that locale.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <string>
@@ -344,52 +347,103 @@ int ReportedCode(const std::string& out) {
   return std::atoi(out.c_str() + at + key.size());
 }
 
-TEST_P(Update, AnUnreadableVersionResourceStopsTheUpdateBeforeTheCopy) {
+TEST_P(Update, AServerCopyWithoutAVersionResourceStopsTheUpdateBeforeTheCopy) {
   const std::string noResource = BuildExecutable(PeKind::Pe32, std::nullopt);
+  Put(ServerCopy(), noResource, kNewer);
+
+  RunResult result = RunRud();
+
+  // The code is the one the platform's resource lookup gives: Wine says
+  // that the image has no resource section (1812) or no version resource
+  // (1813); our reader names the missing resource type.
+  const int code = ReportedCode(result.out);
+  if (OnWine()) {
+    EXPECT_TRUE(code == 1812 || code == 1813) << result.out;
+  } else {
+    EXPECT_EQ(code, 1813) << result.out;
+  }
+  const std::string systemText =
+      OnWine() ? WineSystemText(code) : "The specified resource type cannot be found in the image file";
+  std::vector<std::string> lines = Head();
+  for (const std::string& line : OsErrorReport(code, systemText)) lines.push_back(line);
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.exitCode, 1);
+  // Nothing was written: no folder made, nothing copied.
+  EXPECT_FALSE(fs::exists(LocalRoot()));
+}
+
+// A local copy that holds no readable version resource (emptied, cut short,
+// never stamped) is what the update is there to mend: its version shows empty
+// beside its own date, and the server copy replaces it in the same run.
+TEST_P(Update, ADamagedLocalCopyIsRepaired) {
   struct Row {
     const char* name;
-    bool localWithoutResource;  // else the local copy is missing
-    bool serverWithoutResource;
+    std::string bytes;
   };
   const Row rows[] = {
-      {"server copy without a version resource", false, true},
-      {"local copy without a version resource", true, false},
+      {"empty local copy", ""},
+      {"local copy cut short", kOldBuild.bytes.substr(0, kOldBuild.bytes.size() / 2)},
+      {"local copy cut inside its headers", kOldBuild.bytes.substr(0, 100)},
+      {"local copy without a version resource", BuildExecutable(PeKind::Pe32, std::nullopt)},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Reset();
-    if (row.localWithoutResource) Put(LocalCopy(), noResource, kOlder);
-    Put(ServerCopy(), row.serverWithoutResource ? noResource : kNewBuild.bytes, kNewer);
+    Put(LocalCopy(), row.bytes, kOlder);
+    Put(ServerCopy(), kNewBuild.bytes, kNewer);
 
     RunResult result = RunRud();
 
-    // The code is the one the platform's resource lookup gives: Wine says
-    // that the image has no resource section (1812) or no version resource
-    // (1813); our reader names the missing resource type.
-    const int code = ReportedCode(result.out);
-    if (OnWine()) {
-      EXPECT_TRUE(code == 1812 || code == 1813) << result.out;
-    } else {
-      EXPECT_EQ(code, 1813) << result.out;
-    }
-    const std::string systemText =
-        SystemText(code, "The specified resource type cannot be found in the image file",
-                   "Tipo del recurso no encontrado");
     std::vector<std::string> lines = Head();
-    if (!row.serverWithoutResource) {
-      lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
-    }
-    for (const std::string& line : OsErrorReport(code, systemText)) lines.push_back(line);
+    lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+    lines.push_back("Antigua Versión:  " + DateText(kOlder));
+    lines.push_back(kSuccess);
     ExpectOutput(result.out, lines);
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
+    EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(kNewer)));
+    EXPECT_EQ(LocalFolderEntries(), std::vector<std::string>{"XNMPAYRO.exe"});
+  }
+}
 
-    // Nothing was written: no folder made, no file replaced.
-    if (row.localWithoutResource) {
-      EXPECT_EQ(ReadFileBytes(LocalCopy()), noResource);
-      EXPECT_EQ(LocalFolderEntries(), std::vector<std::string>{"XNMPAYRO.exe"});
-    } else {
-      EXPECT_FALSE(fs::exists(LocalRoot()));
-    }
+// Whoever writes to the share writes the version strings: a line break or a
+// terminal escape in one must not forge the success line or hide the report.
+TEST_P(Update, ControlCharactersOfAVersionStringShowAsQuestionMarks) {
+  auto withFileVersion = [](const std::u16string& version) {
+    return BuildExecutable(PeKind::Pe32, SpanishVersionResource({{u"FileVersion", version}}));
+  };
+  const std::string forged =
+      withFileVersion(u"2.0\r\nSe realiz\u00F3 la actualizaci\u00F3n de manera exitosa.\x1B[8m");
+  Put(LocalCopy(), withFileVersion(u"1.0\x7F\x85\x9B\t"), kOlder);
+  Put(ServerCopy(), forged, kNewer);
+
+  RunResult result = RunRud();
+
+  std::vector<std::string> lines = Head();
+  lines.push_back("Nueva Versión: 2.0??Se realizó la actualización de manera exitosa.?[8m " +
+                  DateText(kNewer));
+  lines.push_back("Antigua Versión: 1.0???? " + DateText(kOlder));
+  lines.push_back(kSuccess);
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(LocalCopy()), forged);
+}
+
+// A program code names a file in a module folder; one that is a path would
+// read and write outside the install root (\..\..\x writes C:\x.exe).
+TEST_P(Update, APathLikeProgramCodeIsRefused) {
+  // What a run that followed such a code would copy.
+  Put(world().folder() / "x.exe", kNewBuild.bytes, kNewer);
+  Put(Server() / "x.exe", kNewBuild.bytes, kNewer);
+  Put(Server() / "bin" / "A..exe", kNewBuild.bytes, kNewer);
+  for (const char* code : {"\\..\\..\\x", "../../x", "C:x", "Garh\\x", "A."}) {
+    SCOPED_TRACE(code);
+    RunResult result = RunRud({ServerArgument(), code});
+
+    ExpectOutput(result.out, {kBanner, "Exception: Error en el código de programa."});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_FALSE(fs::exists(world().DriveC() / "x.exe"));
+    EXPECT_FALSE(fs::exists(LocalRoot()));
   }
 }
 
@@ -584,6 +638,262 @@ TEST_P(UpdateNative, AReadOnlyLocalCopyIsNotReplaced) {
   EXPECT_EQ(fs::status(LocalCopy()).permissions(),
             fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   EXPECT_EQ(LocalFolderEntries(), std::vector<std::string>{"XNMPAYRO.exe"});
+}
+
+// The user the unprivileged runs take: nobody.
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNoGroup = 65534;
+
+// A run as nobody, where this process may start one (it is root); as the
+// caller otherwise.
+RunResult RunAsNobody(World& world, const std::vector<std::string>& arguments,
+                      const std::map<std::string, std::string>& environment) {
+  RunOptions options;
+  options.environment = environment;
+  options.arguments = arguments;
+  if (geteuid() == 0) {
+    options.program = "setpriv";
+    options.arguments = {"--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNoGroup),
+                         "--clear-groups", RUD_NATIVE_BINARY};
+    options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
+  }
+  return world.Run(options);
+}
+
+// The modes and owners of the local program, as cp and rsync users know
+// them: never writable by others, never set-ID; a replaced copy keeps its
+// mode, owner and group; a copy its owner made read-only is not replaced.
+TEST_P(UpdateNative, TheLocalProgramsModeAndOwner) {
+  struct Row {
+    const char* name;
+    mode_t server;
+    std::optional<mode_t> local;
+    bool localOwnedByNobody;  // else by whoever runs the test
+    bool asNobody;            // the run as an unprivileged user (needs root to set up)
+    mode_t expected;
+    const char* failure;      // the copy's report, if it fails
+  };
+  const Row rows[] = {
+      {"new copy from a 0777 share", 0777, std::nullopt, false, false, 0755, nullptr},
+      {"new copy from a read-only share", 0555, std::nullopt, false, false, 0755, nullptr},
+      {"new copy from a set-ID share", 06777, std::nullopt, false, false, 0755, nullptr},
+      {"replaced copy keeps its mode", 0777, 0640, false, false, 0640, nullptr},
+      {"replaced 0777 copy is mended", 0755, 0777, false, false, 0775, nullptr},
+      {"replaced copy keeps its owner", 0777, 0750, true, false, 0750, nullptr},
+      {"copy its owner made read-only", 0777, 0575, false, false, 0575, "Acceso denegado"},
+      {"unprivileged: new copy", 0777, std::nullopt, false, true, 0755, nullptr},
+      {"unprivileged: its own copy", 0777, 0700, true, true, 0700, nullptr},
+      {"unprivileged: another user's copy", 0777, 0644, false, true, 0644, "Acceso denegado"},
+  };
+  const bool root = geteuid() == 0;
+  const mode_t previousMask = umask(022);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (!root && (row.localOwnedByNobody || row.asNobody)) {
+      // Another user can be set up only by root; as a plain user these runs
+      // are the rows above, run by that user.
+      std::cout << "[ SKIPPED ] " << row.name << ": needs root to set up another user\n";
+      continue;
+    }
+    Reset();
+    fs::create_directories(LocalFolder());
+    Put(ServerCopy(), kNewBuild.bytes, kNewer);
+    fs::permissions(ServerCopy(), static_cast<fs::perms>(row.server));
+    if (row.local) {
+      Put(LocalCopy(), kOldBuild.bytes, kOlder);
+      fs::permissions(LocalCopy(), static_cast<fs::perms>(*row.local));
+      if (row.localOwnedByNobody) {
+        ASSERT_EQ(chown(LocalCopy().c_str(), kNobody, kNoGroup), 0);
+      }
+    }
+    if (row.asNobody) {
+      // nobody reaches the world, and owns the local folder but not the
+      // files it did not make.
+      for (fs::path folder = LocalFolder(); folder != world().folder().Path().parent_path();
+           folder = folder.parent_path()) {
+        fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+      }
+      ASSERT_EQ(chown(LocalFolder().c_str(), kNobody, kNoGroup), 0);
+    }
+
+    RunResult result = row.asNobody
+                           ? RunAsNobody(world(), {ServerArgument(), "XNMPAYRO"}, Environment())
+                           : RunRud();
+
+    std::vector<std::string> lines = Head();
+    lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+    lines.push_back(row.local ? std::string("Antigua Versión: ") + kOldBuild.fileVersion + " " +
+                                    DateText(kOlder)
+                              : kLocalMissing);
+    lines.push_back(row.failure ? std::string(kCopyFailed) + row.failure : kSuccess);
+    ExpectOutput(result.out, lines);
+    EXPECT_EQ(result.exitCode, row.failure ? 1 : 0);
+
+    struct stat facts {};
+    ASSERT_EQ(stat(LocalCopy().c_str(), &facts), 0);
+    EXPECT_EQ(facts.st_mode & 07777, row.expected);
+    EXPECT_EQ(ReadFileBytes(LocalCopy()), row.failure ? kOldBuild.bytes : kNewBuild.bytes);
+    const uid_t owner = row.localOwnedByNobody || (row.asNobody && !row.local) ? kNobody : geteuid();
+    EXPECT_EQ(facts.st_uid, owner);
+    EXPECT_EQ(LocalFolderEntries(), std::vector<std::string>{"XNMPAYRO.exe"});
+  }
+  umask(previousMask);
+}
+
+// A local program that is a link: Windows writes through it, so the file it
+// leads to (which other installs may share) is the one brought up to date.
+TEST_P(UpdateNative, ALinkedLocalProgramIsUpdatedAtItsTarget) {
+  const fs::path shared = world().folder() / "shared" / "XNMPAYRO.exe";
+  Put(shared, kOldBuild.bytes, kOlder);
+  fs::permissions(shared, static_cast<fs::perms>(0750));
+  fs::create_directories(LocalFolder());
+  fs::create_symlink(shared, LocalCopy());
+  Put(ServerCopy(), kNewBuild.bytes, kNewer);
+
+  RunResult result = RunRud();
+
+  std::vector<std::string> lines = Head();
+  lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+  lines.push_back(std::string("Antigua Versión: ") + kOldBuild.fileVersion + " " + DateText(kOlder));
+  lines.push_back(kSuccess);
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_TRUE(fs::is_symlink(LocalCopy()));
+  EXPECT_EQ(ReadFileBytes(shared), kNewBuild.bytes);
+  EXPECT_TRUE(SameInstant(LastWrite(shared), InstantOf(kNewer)));
+  EXPECT_EQ(fs::status(shared).permissions(), static_cast<fs::perms>(0750));
+  EXPECT_EQ(fs::directory_iterator(shared.parent_path())->path(), shared);  // no temporary left
+
+  // A dangling link can't be followed: the lookup's own report, as before.
+  fs::remove(shared);
+  Put(ServerCopy(), kNewBuild.bytes, kNewer);
+  result = RunRud();
+  lines = Head();
+  lines.push_back("EDirectoryNotFoundException: The drive cannot be found");
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(fs::is_symlink(LocalCopy()));
+  EXPECT_FALSE(fs::exists(shared));
+}
+
+// Device paths, drives and what a link may lead to.
+TEST_P(UpdateNative, DeviceRoutesAndDrives) {
+  const fs::path shares = world().folder() / (world().DriveC().filename().string() + "-shares");
+  const fs::path shareCopy = shares / "srv" / "upd" / "Garh" / "NM" / "bin" / "XNMPAYRO.exe";
+  std::string deep;
+  for (int i = 0; i < 8; ++i) deep += "/" + std::string(40, static_cast<char>('a' + i));
+  const fs::path longTarget = world().folder() / ("long" + deep) / "XNMPAYRO.exe";
+  const fs::path fifo = world().folder() / "fifo";
+
+  struct Row {
+    const char* name;
+    std::function<void()> arrange;
+    std::map<std::string, std::string> environment;
+    std::vector<std::string> arguments;  // empty: the world's server and XNMPAYRO
+    std::vector<std::string> lines;      // after the head
+    bool copied;
+  };
+  const std::string newLine = std::string("Nueva Versión: ") + kNewBuild.fileVersion + " ";
+  const std::string oldLine = std::string("Antigua Versión: ") + kOldBuild.fileVersion + " ";
+  const Row rows[] = {
+      // The drive C device is a prefix of the share's folder name: the link's
+      // target is not on C.
+      {"link into a folder whose name begins with drive C's",
+       [&] {
+         Put(shareCopy.parent_path() / "real.exe", kNewBuild.bytes, kNewer);
+         fs::create_symlink(shareCopy.parent_path() / "real.exe", shareCopy);
+         Put(LocalCopy(), kOldBuild.bytes, kOlder);
+       },
+       {{"RUD_UNC_ROOT", shares.string()}},
+       {"\\\\srv\\upd", "XNMPAYRO"},
+       {newLine + DateText(kNewer), oldLine + DateText(kOlder), kSuccess},
+       true},
+      {"link whose target is longer than 259 characters",
+       [&] {
+         Put(longTarget, kNewBuild.bytes, kNewer);
+         fs::create_directories(ServerCopy().parent_path());
+         fs::create_symlink(longTarget, ServerCopy());
+         Put(LocalCopy(), kOldBuild.bytes, kOlder);
+       },
+       {},
+       {},
+       {newLine + DateText(kNewer), oldLine + DateText(kOlder), kSuccess},
+       true},
+      {"drive C mapped to a folder that does not exist",
+       [&] { Put(ServerCopy(), kNewBuild.bytes, kNewer); },
+       {{"RUD_DRIVE_C", (world().folder() / "C-typo").string()}},
+       {},
+       {newLine + DateText(kNewer), kLocalMissing, std::string(kCopyFailed) + "Ruta no encontrada"},
+       false},
+      {"server copy that links to a FIFO",
+       [&] {
+         ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+         SetLastWrite(fifo, kNewer);
+         fs::create_directories(ServerCopy().parent_path());
+         fs::create_symlink(fifo, ServerCopy());
+         Put(LocalCopy(), kOldBuild.bytes, kOlder);
+       },
+       {},
+       {},
+       {"EOSError: System Error.  Code: 193.", "%1 is not a valid Win32 application"},
+       false},
+      {"server copy that links to a device",
+       [&] {
+         fs::create_directories(ServerCopy().parent_path());
+         fs::create_symlink("/dev/zero", ServerCopy());
+         Put(LocalCopy(), kOldBuild.bytes, kOlder);
+       },
+       {},
+       {},
+       {"EOSError: System Error.  Code: 193.", "%1 is not a valid Win32 application"},
+       false},
+      // No program to show a version of, and no damaged one to mend.
+      {"local copy that links to a FIFO",
+       [&] {
+         ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+         SetLastWrite(fifo, kOlder);
+         fs::create_directories(LocalFolder());
+         fs::create_symlink(fifo, LocalCopy());
+         Put(ServerCopy(), kNewBuild.bytes, kNewer);
+       },
+       {},
+       {},
+       {newLine + DateText(kNewer), "EOSError: System Error.  Code: 193.",
+        "%1 is not a valid Win32 application"},
+       false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Reset();
+    std::error_code ignored;
+    fs::remove_all(shares, ignored);
+    fs::remove_all(world().folder() / "long", ignored);
+    fs::remove(fifo, ignored);
+    row.arrange();
+
+    RunOptions options;
+    options.arguments = row.arguments.empty() ? std::vector<std::string>{ServerArgument(), "XNMPAYRO"}
+                                              : row.arguments;
+    options.environment = Environment();
+    for (const auto& [name, value] : row.environment) options.environment[name] = value;
+    options.timeLimit = std::chrono::seconds(30);
+    RunResult result = world().Run(options);
+
+    std::vector<std::string> lines =
+        Head(row.arguments.empty() ? "" : row.arguments[0], "XNMPAYRO");
+    lines.insert(lines.end(), row.lines.begin(), row.lines.end());
+    ExpectOutput(result.out, lines);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, row.copied ? 0 : 1);
+    if (row.copied) {
+      EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
+    }
+    EXPECT_FALSE(fs::exists(world().folder() / "C-typo"));
+    if (fs::exists(fifo)) {
+      EXPECT_TRUE(fs::is_fifo(fifo));
+    }
+  }
 }
 
 TEST_P(UpdateNative, AFileSizeLimitDuringTheCopyIsADiskFull) {

@@ -111,6 +111,40 @@ TEST(VersionCrossCheck, PosixReaderAgreesWithWindowsOnWinesOwnFiles) {
       "neutral_es.exe", BuildMultilingualExecutable(PeKind::Pe32, {{0x0401, Tagged(u"ar")},
                                                                    {0x000A, Tagged(u"es")},
                                                                    {0x0409, Tagged(u"en")}})));
+  // Languages listed out of ascending order: Windows looks each preferred
+  // language up by binary search, which may miss one that is listed.
+  files.push_back(folder.WriteFile(
+      "unsorted_de_es_en.exe", BuildMultilingualExecutable(PeKind::Pe32, {{0x0407, Tagged(u"de")},
+                                                                          {0x0C0A, Tagged(u"es")},
+                                                                          {0x0409, Tagged(u"en")}})));
+  files.push_back(folder.WriteFile(
+      "unsorted_fr_it_de_en_es.exe",
+      BuildMultilingualExecutable(PeKind::Pe32Plus,
+                                  {{0x040C, Tagged(u"fr")}, {0x0410, Tagged(u"it")},
+                                   {0x0407, Tagged(u"de")}, {0x0409, Tagged(u"en")},
+                                   {0x0C0A, Tagged(u"es")}})));
+  files.push_back(folder.WriteFile(
+      "unsorted_es_en_de_fr_it.exe",
+      BuildMultilingualExecutable(PeKind::Pe32,
+                                  {{0x0C0A, Tagged(u"es")}, {0x0409, Tagged(u"en")},
+                                   {0x0407, Tagged(u"de")}, {0x040C, Tagged(u"fr")},
+                                   {0x0410, Tagged(u"it")}})));
+  files.push_back(folder.WriteFile(
+      "neutral_before_es.exe", BuildMultilingualExecutable(PeKind::Pe32, {{0x0000, Tagged(u"neutral")},
+                                                                          {0x0C0A, Tagged(u"es")}})));
+  files.push_back(folder.WriteFile(
+      "es_then_mx.exe", BuildMultilingualExecutable(PeKind::Pe32, {{0x000A, Tagged(u"es")},
+                                                                   {0x080A, Tagged(u"mx")}})));
+  files.push_back(folder.WriteFile(
+      "de_gb.exe", BuildMultilingualExecutable(PeKind::Pe32, {{0x0407, Tagged(u"de")},
+                                                              {0x0809, Tagged(u"gb")}})));
+  // Damaged files: no version data to read, whatever code each side gives.
+  const std::string whole = BuildExecutable(PeKind::Pe32, Tagged(u"C"));
+  files.push_back(folder.WriteFile("empty.exe", ""));
+  files.push_back(folder.WriteFile("half.exe", whole.substr(0, whole.size() / 2)));
+  VersionResource oneByte = Tagged(u"D");
+  oneByte.claimedSize = 1;
+  files.push_back(folder.WriteFile("one_byte.exe", BuildExecutable(PeKind::Pe32, oneByte)));
   files.push_back(folder.WriteFile("bare.exe", BuildExecutable(PeKind::Pe32, std::nullopt)));
   files.push_back(folder.WriteFile("notes.txt", "not an executable\n"));
   files.push_back(folder / "missing.exe");

@@ -190,7 +190,8 @@ std::string ResourceSection(const std::vector<std::pair<uint16_t, VersionResourc
   for (const auto& [language, version] : languages) {
     blocks.push_back(VersionBlock(version));
     out.U32(kResourceRva + blockAt);
-    out.U32(static_cast<uint32_t>(blocks.back().size()));
+    out.U32(version.claimedSize != 0 ? version.claimedSize
+                                     : static_cast<uint32_t>(blocks.back().size()));
     out.U32(0);  // code page
     out.U32(0);
     blockAt = AlignUp(blockAt + static_cast<uint32_t>(blocks.back().size()), 8);

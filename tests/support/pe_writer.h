@@ -18,6 +18,9 @@ struct VersionResource {
   std::vector<std::pair<uint16_t, uint16_t>> translations;
   std::vector<VersionStringTable> stringTables;
   bool withTranslationValue = true;  // false: a VarFileInfo without Translation
+  // Not 0: the size the resource's data entry claims, whatever the block's is
+  // (a damaged or hostile file).
+  uint32_t claimedSize = 0;
 };
 
 enum class PeKind { Pe32, Pe32Plus };

@@ -68,6 +68,7 @@ TEST(DeriveInstallPaths, ProgramCodeGivesFileModuleAndFolder) {
       {u"AB", u"AB.exe", u"B.", u"Garh\\B.\\bin\\"},
       {u"a b", u"a b.exe", u" b", u"Garh\\ b\\bin\\"},
       {u"abc.exe", u"abc.exe.exe", u"bc", u"Garh\\bc\\bin\\"},
+      {u"A.B", u"A.B.exe", u".B", u"Garh\\.B\\bin\\"},  // one dot is no parent step
       {u" \txnmpayro  ", u"xnmpayro.exe", u"nm", u"Garh\\nm\\bin\\"},
       {u"xñnabc", u"xñnabc.exe", u"ñn", u"Garh\\ñn\\bin\\"},  // only a to z upper-case
   };
@@ -80,7 +81,7 @@ TEST(DeriveInstallPaths, ProgramCodeGivesFileModuleAndFolder) {
   }
 }
 
-TEST(DeriveInstallPaths, EmptyArgumentsAreTheDriversOwnFailures) {
+TEST(DeriveInstallPaths, EmptyOrPathLikeArgumentsAreTheDriversOwnFailures) {
   struct Case {
     const char16_t* server;
     const char16_t* code;
@@ -91,6 +92,14 @@ TEST(DeriveInstallPaths, EmptyArgumentsAreTheDriversOwnFailures) {
       {u"", u"X01", u"Error en la ruta de actualización."},
       {u"D:\\upd", u"", u"Error en el código de programa."},
       {u"D:\\upd", u"  \x01", u"Error en el código de programa."},
+      // Codes that are paths name no program: they would leave the install root.
+      {u"D:\\upd", u"\\..\\..\\x", u"Error en el código de programa."},
+      {u"D:\\upd", u"../x", u"Error en el código de programa."},
+      {u"D:\\upd", u"C:x", u"Error en el código de programa."},
+      {u"D:\\upd", u"XNMPAY\\", u"Error en el código de programa."},
+      {u"D:\\upd", u"x..", u"Error en el código de programa."},
+      {u"D:\\upd", u"A.", u"Error en el código de programa."},  // module folder ".."
+      {u"", u"..", u"Error en la ruta de actualización."},  // the server path is tested first
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Shown(c.server) + "|" + Shown(c.code));

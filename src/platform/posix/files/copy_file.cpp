@@ -12,8 +12,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/posix/files/host_path.h"
+#include "platform/posix/files/type_checked_open.h"
 #include "platform/posix/win32_api.h"
 #include "platform/posix/win_error.h"
 
@@ -104,9 +106,10 @@ BOOL FailWith(DWORD code) {
 
 // Whether the destination may be replaced, as Windows would decide it on
 // opening the existing file for writing; the last error is set when not.
+// `existing` receives the facts of the file that will be replaced, if any.
 bool MayReplaceDestination(int folder, const std::string& name, const struct stat& source,
-                           bool failIfExists) {
-  struct stat existing;
+                           bool failIfExists, struct stat& existing, bool& exists) {
+  exists = false;
   if (::fstatat(folder, name.c_str(), &existing, 0) != 0) {
     if (errno == ENOENT) return true;
     SetLastErrorFromErrno(errno);
@@ -120,6 +123,11 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
     SetLastErrorFromErrno(EISDIR);
     return false;
   }
+  // A device or a FIFO in the program's place is nothing to replace.
+  if (!S_ISREG(existing.st_mode)) {
+    SetLastErrorFromErrno(EACCES);
+    return false;
+  }
   // Windows keeps writers out of a file being read: copying a file onto
   // itself fails as a sharing violation.
   if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) {
@@ -127,9 +135,9 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
     return false;
   }
   // The rename would ignore the old file's own permission, so it is checked
-  // here. A file without any write bit is read-only even for root, as the
+  // here. A file its owner may not write is read-only even for root, as the
   // read-only attribute is for a Windows administrator.
-  if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+  if ((existing.st_mode & S_IWUSR) == 0) {
     SetLastErrorFromErrno(EACCES);
     return false;
   }
@@ -137,7 +145,21 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
     SetLastErrorFromErrno(errno);
     return false;
   }
+  exists = true;
   return true;
+}
+
+// Windows writes through a link to a file: the file the link finally leads
+// to is the one replaced, so that every install sharing it gets the update.
+// A dangling link (or a loop) is replaced itself, as a missing file is.
+std::string FinalTarget(const std::string& path) {
+  struct stat facts;
+  if (::lstat(path.c_str(), &facts) != 0 || !S_ISLNK(facts.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string target = resolved;
+  ::free(resolved);
+  return target;
 }
 
 // A source rewritten in place while it was read: its size or last-write time
@@ -163,17 +185,17 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
   std::string targetPath;
   if (!posix::HostPathOf(existingFileName, sourcePath)) return FALSE;
   if (!posix::HostPathOf(newFileName, targetPath)) return FALSE;
+  targetPath = posix::FinalTarget(targetPath);
 
-  // O_NONBLOCK: a FIFO in the source's place must not hang the open.
-  posix::Descriptor source(
-      ::open(sourcePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  // A FIFO or a device in the source's place is not opened: it neither hangs
+  // the copy nor feels an open.
+  struct stat before;
+  posix::Descriptor source(posix::OpenTypeChecked(sourcePath, O_RDONLY, before));
   if (!source.valid()) {
     if (errno != ENOENT) return posix::Fail(errno);
     posix::SetMissingFileError(sourcePath);
     return FALSE;
   }
-  struct stat before;
-  if (::fstat(source.get(), &before) != 0) return posix::Fail(errno);
   if (S_ISDIR(before.st_mode)) return posix::Fail(EISDIR);
   if (!S_ISREG(before.st_mode)) return posix::Fail(EACCES);
 
@@ -186,7 +208,11 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
     if (errno == ENOENT) return posix::FailWith(ERROR_PATH_NOT_FOUND);
     return posix::Fail(errno);
   }
-  if (!posix::MayReplaceDestination(folder.get(), name, before, failIfExists)) return FALSE;
+  struct stat existing;
+  bool exists = false;
+  if (!posix::MayReplaceDestination(folder.get(), name, before, failIfExists, existing, exists)) {
+    return FALSE;
+  }
 
   // Copies left by runs that were killed before they finished go first: they
   // hold the space this copy needs.
@@ -210,7 +236,7 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
     return posix::FailWith(ERROR_SHARING_VIOLATION);
   }
 
-  if (int sealFailure = copy.Seal(before)) return posix::Fail(sealFailure);
+  if (int sealFailure = copy.Seal(before, exists ? &existing : nullptr)) return posix::Fail(sealFailure);
   if (int replaceFailure = copy.Replace(name, failIfExists != FALSE)) {
     // Someone else's file took the name while we copied.
     if (replaceFailure == EEXIST) return posix::FailWith(ERROR_FILE_EXISTS);

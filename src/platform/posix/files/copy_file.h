@@ -40,10 +40,11 @@ class TemporaryCopy {
   // `copied` receives the number of bytes written.
   int Fill(int source, off_t& copied);
 
-  // Gives the file the source's permission bits (never set-user-ID,
-  // set-group-ID or sticky) and its access and last-write times, and makes it
-  // durable. The file stays open, and locked, until it has been put in place.
-  int Seal(const struct stat& source);
+  // Gives the file its owner and permission bits (LocalCopyMode; the owner
+  // and group of the file it replaces where this process may set them), the
+  // source's access and last-write times, and makes it durable. The file
+  // stays open, and locked, until it has been put in place.
+  int Seal(const struct stat& source, const struct stat* existing);
 
   // Puts the file in the place of `name`: over an existing file, or, with
   // keepExisting, only where there is none (EEXIST otherwise).
@@ -58,6 +59,14 @@ class TemporaryCopy {
   std::string name_;
   bool inPlace_ = false;
 };
+
+// The permission bits of a new local copy, as cp and rsync users expect them:
+// the bits of the file it replaces (`existing`), or, for a first copy, the
+// owner's read and write bits with the source's read and execute bits, less
+// the umask. Never writable by others, never set-user-ID, set-group-ID or
+// sticky: a program that every user runs must not be replaceable by any of
+// them, even when the share shows its files as 0777.
+mode_t LocalCopyMode(mode_t source, const struct stat* existing, mode_t umask);
 
 // Whether `entry` is a name TemporaryCopy gives a copy of `name`.
 bool IsTemporaryNameOf(const std::string& entry, const std::string& name);

@@ -49,6 +49,11 @@ WIN32_FILE_ATTRIBUTE_DATA AttributeDataOf(const struct statx& status, bool links
   } else if ((status.stx_mode & S_IWUSR) == 0) {
     data.dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
   }
+  // A device, a FIFO or a socket holds no file's bytes: the system's own
+  // mark for devices says so to whoever looks.
+  if (!isFolder && !isLink && !S_ISREG(status.stx_mode)) {
+    data.dwFileAttributes |= FILE_ATTRIBUTE_DEVICE;
+  }
   if (data.dwFileAttributes == 0) data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
   // Where the file system keeps no birth time, the earliest time it does keep.
   statx_timestamp creation = status.stx_mtime;

@@ -13,6 +13,7 @@
 #include "platform/posix/files/handle.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/path_errors.h"
+#include "platform/posix/files/type_checked_open.h"
 #include "platform/posix/win_error.h"
 
 namespace posix {
@@ -46,17 +47,12 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
   }
   std::string hostPath;
   if (!posix::HostPathOf(fileName, hostPath)) return INVALID_HANDLE_VALUE;
-  // Not blocking on the open keeps a FIFO from stopping the program.
-  int fd = open(hostPath.c_str(), posix::OpenFlagsFor(access) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  // Only a file or a folder is really opened: a device or a FIFO that a link
+  // leads to is named, never opened, and reads from it fail.
+  struct stat status;
+  int fd = posix::OpenTypeChecked(hostPath, posix::OpenFlagsFor(access), status);
   if (fd < 0) {
     posix::SetLastErrorForPath(errno, hostPath);
-    return INVALID_HANDLE_VALUE;
-  }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  struct stat status;
-  if (fstat(fd, &status) != 0) {
-    posix::SetLastErrorFromErrno(errno);
-    close(fd);
     return INVALID_HANDLE_VALUE;
   }
   // Windows opens a folder only for backup semantics.

@@ -15,11 +15,31 @@ namespace {
 // otherwise lock every other user out of the programs).
 constexpr mode_t kFolderMode = 0755;
 
+// Whether a Windows path (X:, X:\, X:\..) names the root of its drive.
+bool IsDriveRoot(LPCWSTR pathName, const std::string& hostPath) {
+  std::string root;
+  if (pathName == nullptr || pathName[0] == 0 || pathName[1] != u':' ||
+      !posix::DriveRootOf(pathName[0], root)) {
+    return false;
+  }
+  std::string bare = hostPath;
+  while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
+  return bare == root;
+}
+
 }  // namespace
 
 BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES) {
   std::string hostPath;
   if (!posix::HostPathOf(pathName, hostPath)) return FALSE;
+  // A drive is not a folder to create: a root that is missing (a mistyped
+  // RUD_DRIVE_C) is a missing drive, not a new folder to install into.
+  if (IsDriveRoot(pathName, hostPath)) {
+    struct stat facts;
+    const bool there = stat(hostPath.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode);
+    SetLastError(there ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
   if (mkdir(hostPath.c_str(), kFolderMode) != 0) {
     posix::SetLastErrorForPath(errno, hostPath);
     return FALSE;

@@ -13,6 +13,7 @@
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -81,6 +82,30 @@ bool RemoveIfStale(int folder, const std::string& entry) {
   }
   ::close(fd);
   return removed;
+}
+
+// The process's umask; reading it means setting it, and it is set back at
+// once (one thread runs the copy).
+mode_t CurrentUmask() {
+  const mode_t mask = ::umask(S_IWGRP | S_IWOTH);
+  ::umask(mask);
+  return mask;
+}
+
+// The owner and group of the file being replaced, where this process may set
+// them (root, CAP_CHOWN, or a group it belongs to); where it may not, the new
+// file stays the updater's own, as cp -p and rsync -o leave it.
+int KeepOwner(int fd, const struct stat& existing) {
+  struct stat own;
+  if (::fstat(fd, &own) != 0) return errno;
+  if (own.st_uid == existing.st_uid && own.st_gid == existing.st_gid) return 0;
+  if (::fchown(fd, existing.st_uid, existing.st_gid) == 0) return 0;
+  if (errno != EPERM && errno != EINVAL) return errno;
+  if (own.st_gid != existing.st_gid && ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0 &&
+      errno != EPERM && errno != EINVAL) {
+    return errno;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -228,8 +253,21 @@ int TemporaryCopy::Fill(int source, off_t& copied) {
   }
 }
 
-int TemporaryCopy::Seal(const struct stat& source) {
-  if (::fchmod(fd_, source.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0) return errno;
+mode_t LocalCopyMode(mode_t source, const struct stat* existing, mode_t umask) {
+  mode_t mode = existing != nullptr
+                    ? existing->st_mode
+                    : ((S_IRUSR | S_IWUSR) | (source & (S_IRUSR | S_IXUSR | S_IRGRP | S_IXGRP |
+                                                         S_IROTH | S_IXOTH))) & ~umask;
+  return mode & (S_IRWXU | S_IRWXG | S_IRWXO) & ~S_IWOTH;
+}
+
+int TemporaryCopy::Seal(const struct stat& source, const struct stat* existing) {
+  // The owner first: a change of owner clears the set-ID bits, and the mode
+  // below is final.
+  if (existing != nullptr) {
+    if (int failure = KeepOwner(fd_, *existing)) return failure;
+  }
+  if (::fchmod(fd_, LocalCopyMode(source.st_mode, existing, CurrentUmask())) != 0) return errno;
   const timespec times[2] = {source.st_atim, source.st_mtim};
   if (::futimens(fd_, times) != 0) return errno;
   if (::fsync(fd_) != 0) return errno;

@@ -170,6 +170,29 @@ bool SubdirectoryOf(const DirectoryEntry& entry, uint32_t& offset, DWORD& code) 
 constexpr LANGID kPrimaryMask = 0x3FF;
 constexpr LANGID kEnglishUnitedStates = 0x0409;
 
+// The entry with an ID, found as the Windows loader finds it: by binary
+// search among the ID entries (which follow the named ones), since a
+// directory lists its IDs in ascending order. In a directory that does not,
+// an ID the search misses is not found although it is listed, and the search
+// must halve exactly as the loader's does to miss the same ones.
+const DirectoryEntry* EntryWithId(const std::vector<DirectoryEntry>& entries, uint32_t id) {
+  size_t first = 0;
+  while (first < entries.size() && (entries[first].name & kHighBit) != 0) ++first;
+  long long low = static_cast<long long>(first);
+  long long high = static_cast<long long>(entries.size()) - 1;
+  while (low <= high) {
+    const long long middle = (low + high) / 2;
+    const uint32_t name = entries[static_cast<size_t>(middle)].name;
+    if (name == id) return &entries[static_cast<size_t>(middle)];
+    if (name > id) {
+      high = middle - 1;
+    } else {
+      low = middle + 1;
+    }
+  }
+  return nullptr;
+}
+
 // The language entry a user of `userLanguage` is shown: the neutral one, the
 // user's own, the user's language without territory, English (United
 // States), and failing those the first listed.
@@ -179,10 +202,7 @@ const DirectoryEntry& PreferredLanguage(const std::vector<DirectoryEntry>& entri
                                 static_cast<uint32_t>(userLanguage & kPrimaryMask),
                                 kEnglishUnitedStates};
   for (uint32_t language : preferred) {
-    auto found = std::find_if(entries.begin(), entries.end(), [language](const DirectoryEntry& e) {
-      return e.name == language;
-    });
-    if (found != entries.end()) return *found;
+    if (const DirectoryEntry* found = EntryWithId(entries, language)) return *found;
   }
   return entries.front();
 }

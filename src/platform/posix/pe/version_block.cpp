@@ -5,7 +5,7 @@
 namespace posix {
 namespace {
 
-constexpr size_t kNodeHeaderSize = 6;
+constexpr size_t kNodeHeaderSize = kVersionNodeHeaderSize;
 constexpr uint16_t kTextValue = 1;
 
 uint16_t WordAt(const uint8_t* block, size_t offset) {

@@ -10,6 +10,9 @@
 
 namespace posix {
 
+// wLength, wValueLength and wType: no node, the root included, is shorter.
+constexpr size_t kVersionNodeHeaderSize = 6;
+
 struct VersionValue {
   size_t offset = 0;  // from the start of the block
   size_t length = 0;  // characters for a text value, bytes for a binary one
@@ -25,7 +28,9 @@ bool FindVersionValue(const uint8_t* block, size_t size, std::u16string_view que
                       VersionValue& value);
 
 // A block cut short (copied into a smaller buffer) must not claim bytes
-// beyond its copy: the lookups trust the root node's own length.
+// beyond its copy: the lookups trust the root node's own length. A block of
+// fewer than 2 bytes can't say its length and is left alone; the version
+// calls never make one.
 void FitBlockLength(uint8_t* block, size_t size);
 
 }  // namespace posix

@@ -73,6 +73,13 @@ bool ReadFileVersionResource(LPCWSTR fileName, std::vector<uint8_t>& bytes) {
     // as an empty image.
     const uint64_t size = S_ISREG(facts.st_mode) ? static_cast<uint64_t>(facts.st_size) : 0;
     found = ReadVersionResource(FileImage(object->fd, size), UserInterfaceLanguage(), bytes, code);
+    // A resource too short for the root node's header is no version block:
+    // a buffer of its size could not even hold the length every lookup
+    // reads first.
+    if (found && bytes.size() < kVersionNodeHeaderSize) {
+      found = false;
+      code = ERROR_RESOURCE_DATA_NOT_FOUND;
+    }
   }
   CloseHandle(file);
   if (!found) SetLastError(code);
@@ -92,6 +99,11 @@ DWORD GetFileVersionInfoSizeW(LPCWSTR fileName, LPDWORD handle) {
 BOOL GetFileVersionInfoW(LPCWSTR fileName, DWORD, DWORD size, LPVOID data) {
   if (data == nullptr || size == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // The lookups begin by reading the root's length from the buffer.
+  if (size < posix::kVersionNodeHeaderSize) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
   std::vector<uint8_t> bytes;

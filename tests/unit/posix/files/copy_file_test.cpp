@@ -101,20 +101,136 @@ TEST_F(CopyFileTest, EmptySourceGivesEmptyCopy) {
   EXPECT_EQ(ReadFileBytes(Local()), "");
 }
 
-TEST_F(CopyFileTest, OverwriteTakesServerBytesModeAndTimeWithoutSetIdBits) {
-  // A newer local copy with other bytes and mode: the server's all win.
-  const fs::path local = WriteLocal("old local image", 0644);
-  SetTimes(local, {1750000000, 0}, {1750000000, 0});
-  const fs::path server = WriteServer("new server image", 07755);
-  SetTimes(server, {1690000000, 5}, {1690000000, 999999999});
+// The local program must not become replaceable by other users: a new copy
+// takes the owner's read and write bits and the server's read and execute
+// bits under the umask; a replaced copy keeps its own bits. Neither is ever
+// writable by others, set-user-ID, set-group-ID or sticky.
+TEST_F(CopyFileTest, ModeOfTheLocalCopy) {
+  struct Case {
+    const char* what;
+    mode_t server;
+    mode_t local;  // 0: no local copy
+    mode_t umask;
+    mode_t expected;
+  } cases[] = {
+      {"new from a 0777 share", 0777, 0, 022, 0755},
+      {"new from a read-only share", 0555, 0, 022, 0755},
+      {"new from a private share", 0700, 0, 022, 0700},
+      {"new with set-ID bits on the share", 07755, 0, 022, 0755},
+      {"new under a private umask", 0755, 0, 077, 0700},
+      {"new under an open umask", 0777, 0, 0, 0755},  // write comes from no share
+      {"replaced keeps its bits", 07755, 0644, 022, 0644},
+      {"replaced 0777 of an earlier build", 0755, 0777, 022, 0775},
+      {"replaced set-user-ID", 0755, 04755, 022, 0755},
+      {"replaced with its owner's bits only", 0777, 0700, 0, 0700},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::error_code ignored;
+    fs::remove_all(temp_ / "ZARVEK", ignored);
+    fs::remove_all(temp_ / "srv", ignored);
+    fs::create_directories(LocalFolder());
+    const fs::path server = WriteServer("new server image", c.server);
+    SetTimes(server, {1690000000, 5}, {1690000000, 999999999});
+    if (c.local != 0) WriteLocal("old local image", c.local);
+    const mode_t previousMask = ::umask(c.umask);
+
+    const BOOL copied = CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE);
+    ::umask(previousMask);
+    ASSERT_TRUE(copied) << GetLastError();
+
+    EXPECT_EQ(ReadFileBytes(Local()), "new server image");
+    const struct stat facts = StatOf(Local());
+    EXPECT_EQ(facts.st_mode & 07777, c.expected);
+    EXPECT_EQ(facts.st_mtim.tv_sec, 1690000000);
+    EXPECT_EQ(facts.st_mtim.tv_nsec, 999999999);
+    EXPECT_EQ(EntriesOf(LocalFolder()), std::set<std::string>{"XNMPAYRO.exe"});
+  }
+}
+
+// Installed by root for everybody, updated by root: the program stays the
+// installer's, not the updater's.
+TEST_F(CopyFileTest, ReplacedCopyKeepsItsOwnerAndGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only the superuser may give a file to another owner";
+  WriteServer("new", 0755);
+  const fs::path local = WriteLocal("old", 0755);
+  ASSERT_EQ(::chown(local.c_str(), 65534, 65534), 0);
 
   ASSERT_TRUE(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE)) << GetLastError();
 
-  EXPECT_EQ(ReadFileBytes(local), "new server image");
   const struct stat facts = StatOf(local);
-  EXPECT_EQ(facts.st_mode & 07777, 0755u);  // no set-user-ID, set-group-ID or sticky bit
-  EXPECT_EQ(facts.st_mtim.tv_sec, 1690000000);
-  EXPECT_EQ(facts.st_mtim.tv_nsec, 999999999);
+  EXPECT_EQ(ReadFileBytes(local), "new");
+  EXPECT_EQ(facts.st_uid, 65534u);
+  EXPECT_EQ(facts.st_gid, 65534u);
+  EXPECT_EQ(facts.st_mode & 07777, 0755u);
+}
+
+// Windows writes through a link: the file it leads to is replaced, beside
+// itself, and the link stays. A dangling link is replaced as a missing file
+// is; a link to a device leaves the device alone.
+TEST_F(CopyFileTest, LinkedDestinationIsReplacedAtItsTarget) {
+  struct Case {
+    const char* what;
+    const char* target;  // under the temporary folder, or an absolute path
+    bool targetExists;
+    BOOL copied;
+    DWORD code;
+  } cases[] = {
+      {"link to a shared install", "shared/XNMPAYRO.exe", true, TRUE, 0},
+      {"link through a link", "chain", true, TRUE, 0},
+      {"dangling link", "shared/gone.exe", false, TRUE, 0},
+      {"link to a device", "/dev/null", true, FALSE, ERROR_ACCESS_DENIED},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::error_code ignored;
+    fs::remove_all(temp_ / "ZARVEK", ignored);
+    fs::remove_all(temp_ / "shared", ignored);
+    fs::remove(temp_ / "chain", ignored);
+    fs::create_directories(LocalFolder());
+    const fs::path shared = temp_.WriteFile("shared/XNMPAYRO.exe", "old");
+    ::chmod(shared.c_str(), 0750);
+    fs::create_symlink(shared, temp_ / "chain");
+    WriteServer("new", 0755);
+    const fs::path target = c.target[0] == '/' ? fs::path(c.target) : temp_ / c.target;
+    fs::create_symlink(target, Local());
+
+    SetLastError(0);
+    EXPECT_EQ(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE), c.copied);
+    if (!c.copied) {
+      EXPECT_EQ(GetLastError(), c.code);
+    }
+
+    if (!c.targetExists) {
+      // Replaced as a missing file is: the link is gone, the copy in its place.
+      EXPECT_FALSE(fs::is_symlink(Local()));
+      EXPECT_EQ(ReadFileBytes(Local()), "new");
+      continue;
+    }
+    EXPECT_TRUE(fs::is_symlink(Local()));
+    if (c.target[0] == '/') continue;
+    EXPECT_EQ(ReadFileBytes(shared), c.copied ? "new" : "old");
+    EXPECT_EQ(StatOf(shared).st_mode & 07777, 0750u);  // the target's own bits
+    EXPECT_EQ(EntriesOf(temp_ / "shared"), std::set<std::string>{"XNMPAYRO.exe"});
+    EXPECT_EQ(EntriesOf(LocalFolder()), std::set<std::string>{"XNMPAYRO.exe"});
+  }
+}
+
+// A FIFO or a device in the server copy's place is never opened: the copy
+// neither waits for a writer nor reads the device.
+TEST_F(CopyFileTest, SourceThatIsNoFileIsNotOpened) {
+  WriteLocal("old", 0755);
+  fs::create_directories(temp_ / "srv/Garh/NM/bin");
+  ASSERT_EQ(::mkfifo(Server().c_str(), 0644), 0);
+  SetLastError(0);
+  EXPECT_FALSE(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  // Through a link the same.
+  fs::remove(Server());
+  fs::create_symlink("/dev/zero", Server());
+  EXPECT_FALSE(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(ReadFileBytes(Local()), "old");
   EXPECT_EQ(EntriesOf(LocalFolder()), std::set<std::string>{"XNMPAYRO.exe"});
 }
 
@@ -154,6 +270,13 @@ TEST_F(CopyFileTest, FailuresKeepOldCopyAndLeaveNoTemporary) {
        [](CopyFileTest& t) {
          t.WriteServer("new", 0755);
          t.WriteLocal("old", 0444);
+       },
+       kServerCopy, kLocalCopy, FALSE, ERROR_ACCESS_DENIED},
+      // Its owner took the write bit away: read-only, whoever else may write.
+      {"destination its owner may not write",
+       [](CopyFileTest& t) {
+         t.WriteServer("new", 0755);
+         t.WriteLocal("old", 0577);
        },
        kServerCopy, kLocalCopy, FALSE, ERROR_ACCESS_DENIED},
       {"fail if exists",

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "console/exceptions.h"
 #include "fileinfo/device_path.h"
@@ -228,4 +230,53 @@ TEST_F(DeviceRouteTest, FolderThatCannotBeExaminedCountsAsExisting) {
   chmod((temp_ / "closed").c_str(), 0);
   EXPECT_TRUE(IsExistingFolder(u"Q:\\closed\\inner"));
   EXPECT_TRUE(CreateFolderChain(u"Q:\\closed\\inner\\"));
+}
+
+// A drive's device name matches only up to a backslash or the end: the drive
+// rooted at .../zarvek does not take .../zarvek-shares, and the first drive
+// that truly holds the path names it.
+TEST_F(DeviceRouteTest, DeviceNameMatchesAtANamesEnd) {
+  const fs::path zarvek = temp_ / "zarvek";
+  fs::create_directories(zarvek);
+  fs::create_directories(temp_ / "zarvek-shares");
+  env_.Set("RUD_DRIVE_C", zarvek.string());
+  const std::u16string device = DeviceOf(zarvek);
+  struct Case {
+    std::u16string path;
+    std::u16string expected;
+  } cases[] = {
+      {device + u"\\Garh\\x.exe", u"C:\\Garh\\x.exe"},
+      {device, u"C:"},
+      {device + u"-shares\\srv\\x.exe", u"Q:\\zarvek-shares\\srv\\x.exe"},
+      {device + u"2", u"Q:\\zarvek2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.path));
+    EXPECT_EQ(DevicePathToDrivePath(c.path), c.expected);
+  }
+}
+
+// A link may lead to a name longer than the 260-unit buffers: the name comes
+// back whole, by each route.
+TEST_F(DeviceRouteTest, LongNamesComeBackWhole) {
+  fs::path folder = temp_.Path();
+  for (int i = 0; i < 8; ++i) folder /= std::string(40, static_cast<char>('a' + i));
+  fs::create_directories(folder);
+  std::ofstream(folder / "file.bin") << "12345";
+  std::ofstream(folder / "empty.bin").close();
+  const std::u16string expected =
+      u"Q:" + DeviceOf(folder).substr(DeviceOf(temp_.Path()).size());
+  for (const char* name : {"file.bin", "empty.bin"}) {
+    SCOPED_TRACE(name);
+    env_.Set("RUD_DRIVE_C", "");
+    env_.Set("RUD_DRIVE_Z", "");
+    const std::u16string path = (folder / name).u16string();
+    HANDLE file = Open(path.c_str());
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    Text found;
+    EXPECT_TRUE(NameOfOpenFile(file, found));
+    CloseHandle(file);
+    EXPECT_GT(found.size(), static_cast<size_t>(MAX_PATH));
+    EXPECT_EQ(found, expected + u"\\" + std::u16string(name, name + std::strlen(name)));
+  }
 }

@@ -55,6 +55,7 @@ TEST_F(FileShimsTest, AttributesAsWindowsReportsThem) {
   temp_.WriteFile("readonly.txt", "x");
   chmod((temp_ / "readonly.txt").c_str(), 0444);
   chmod((temp_ / "locked").c_str(), 0555);
+  ASSERT_EQ(mkfifo((temp_ / "fifo").c_str(), 0644), 0);
   struct Case {
     const char16_t* path;
     std::string attributes;
@@ -64,6 +65,7 @@ TEST_F(FileShimsTest, AttributesAsWindowsReportsThem) {
       {u"Q:\\folder", Bits(FILE_ATTRIBUTE_DIRECTORY)},
       {u"Q:\\folder\\", Bits(FILE_ATTRIBUTE_DIRECTORY)},
       {u"Q:\\readonly.txt", Bits(FILE_ATTRIBUTE_READONLY)},
+      {u"Q:\\fifo", Bits(FILE_ATTRIBUTE_DEVICE)},  // no file's bytes behind it
       {u"Q:\\locked", Bits(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)},
       // Links are reparse points, folders too when their target is one; the
       // trailing backslash does not look through them.
@@ -165,6 +167,8 @@ TEST_F(FileShimsTest, FindingOneName) {
 }
 
 TEST_F(FileShimsTest, CreatingFolders) {
+  // Drive X is mapped to a folder that does not exist (a mistyped mapping).
+  env_.Set("RUD_DRIVE_X", (temp_ / "drive-x").string());
   struct Case {
     const char16_t* path;
     DWORD error;  // 0: created
@@ -179,6 +183,12 @@ TEST_F(FileShimsTest, CreatingFolders) {
       {u"Y:\\new", ERROR_PATH_NOT_FOUND},
       {u"Y:", ERROR_PATH_NOT_FOUND},
       {u"Q:\\ne*w", ERROR_INVALID_NAME},
+      // A drive's root is never made: there, or a drive that is missing.
+      {u"Q:", ERROR_ALREADY_EXISTS},
+      {u"Q:\\..", ERROR_ALREADY_EXISTS},
+      {u"X:", ERROR_PATH_NOT_FOUND},
+      {u"X:\\", ERROR_PATH_NOT_FOUND},
+      {u"X:\\new", ERROR_PATH_NOT_FOUND},
   };
   // A tight umask does not reach the folders made: rwxr-xr-x, as install -d.
   const mode_t previousMask = ::umask(077);
@@ -196,4 +206,28 @@ TEST_F(FileShimsTest, CreatingFolders) {
     EXPECT_EQ(facts.st_mode & 07777, 0755u) << made;
   }
   EXPECT_FALSE(fs::exists(temp_ / "gone"));
+  EXPECT_FALSE(fs::exists(temp_ / "drive-x"));
+}
+
+// A device or a FIFO behind a name is named, never opened: a FIFO's writer
+// sees no reader, and reading the handle fails.
+TEST_F(FileShimsTest, DevicesAndFifosAreNotOpened) {
+  const fs::path fifo = temp_ / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+  fs::create_symlink(fifo, temp_ / "link-fifo");
+  fs::create_symlink("/dev/zero", temp_ / "link-zero");
+  for (const char16_t* path : {u"Q:\\fifo", u"Q:\\link-fifo", u"Q:\\link-zero"}) {
+    SCOPED_TRACE(testing::PrintToString(std::u16string(path)));
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    EXPECT_EQ(writer, -1);
+    EXPECT_EQ(errno, ENXIO);  // no reader has the FIFO open
+    char byte = 0;
+    DWORD read = 0;
+    EXPECT_FALSE(ReadFile(file, &byte, 1, &read, nullptr));
+    DWORD high = 7;
+    EXPECT_EQ(GetFileSize(file, &high), 0u);
+    EXPECT_TRUE(CloseHandle(file));
+  }
 }

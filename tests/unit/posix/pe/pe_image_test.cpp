@@ -135,7 +135,9 @@ TEST(PeImage, AnImageWithoutVersionResource) {
 
 // Of several languages, the neutral one, the user's, the user's without
 // territory and English (United States) come first, in that order; then the
-// first listed. Other territories and other English ones don't count.
+// first listed. Other territories and other English ones don't count. Each is
+// looked for by binary search, as Windows (and Wine) do: in a directory that
+// is not in ascending order, a listed language may not be found.
 TEST(PeImage, PicksTheLanguageAUserIsShown) {
   auto tagged = [](const char16_t* name) {
     return SpanishVersionResource({{u"ProductName", name}});
@@ -149,7 +151,16 @@ TEST(PeImage, PicksTheLanguageAUserIsShown) {
       {{{0x0401, tagged(u"ar")}, {0x0409, tagged(u"en")}, {0x0C0A, tagged(u"es")}}, 0x0407, u"en"},
       {{{0x0401, tagged(u"ar")}, {0x0409, tagged(u"en")}, {0x0C0A, tagged(u"es")}}, 0x080A, u"en"},
       {{{0x0401, tagged(u"ar")}, {0x000A, tagged(u"es")}, {0x0409, tagged(u"en")}}, 0x080A, u"es"},
-      {{{0x0401, tagged(u"ar")}, {0x040A, tagged(u"es")}, {0x0409, tagged(u"en")}}, 0x080A, u"en"},
+      // Not in order: the search for 0409 turns back at 040A.
+      {{{0x0401, tagged(u"ar")}, {0x040A, tagged(u"es")}, {0x0409, tagged(u"en")}}, 0x080A, u"ar"},
+      {{{0x0401, tagged(u"ar")}, {0x0409, tagged(u"en")}, {0x040A, tagged(u"es")}}, 0x080A, u"en"},
+      {{{0x0407, tagged(u"de")}, {0x0C0A, tagged(u"es")}, {0x0409, tagged(u"en")}}, 0x0409, u"de"},
+      {{{0x0407, tagged(u"de")}, {0x0C0A, tagged(u"es")}, {0x0409, tagged(u"en")}}, 0x0C0A, u"es"},
+      {{{0x0407, tagged(u"de")}, {0x0C0A, tagged(u"es")}, {0x0409, tagged(u"en")}}, 0x080A, u"de"},
+      {{{0x040C, tagged(u"fr")}, {0x0410, tagged(u"it")}, {0x0407, tagged(u"de")},
+        {0x0409, tagged(u"en")}, {0x0C0A, tagged(u"es")}}, 0x080A, u"en"},
+      {{{0x0C0A, tagged(u"es")}, {0x0409, tagged(u"en")}, {0x0407, tagged(u"de")},
+        {0x040C, tagged(u"fr")}, {0x0410, tagged(u"it")}}, 0x0409, u"es"},
       {{{0x0401, tagged(u"ar")}, {0x080A, tagged(u"mx")}}, 0x080A, u"mx"},
       {{{0x0401, tagged(u"ar")}, {0x0009, tagged(u"en")}}, 0x0407, u"ar"},
       {{{0x0401, tagged(u"ar")}, {0x0809, tagged(u"gb")}}, 0x0407, u"ar"},

@@ -19,6 +19,13 @@ TEST(PosixVersionCalls, SizeQueryFailures) {
   folder.WriteFile("text.txt", "hello\n");
   folder.WriteFile("none.exe", BuildExecutable(PeKind::Pe32, std::nullopt));
   std::filesystem::create_directory(folder / "folder.exe");
+  // Data entries that claim fewer bytes than a version block's header: a
+  // buffer of that size would not even hold the block's length.
+  for (uint32_t claimed : {1u, 5u}) {
+    VersionResource tiny = SpanishVersionResource({{u"FileVersion", u"1.0"}});
+    tiny.claimedSize = claimed;
+    folder.WriteFile("tiny" + std::to_string(claimed) + ".exe", BuildExecutable(PeKind::Pe32, tiny));
+  }
   struct Case {
     const char* name;
     DWORD code;
@@ -28,6 +35,8 @@ TEST(PosixVersionCalls, SizeQueryFailures) {
       {"text.txt", ERROR_BAD_EXE_FORMAT},
       {"none.exe", ERROR_RESOURCE_TYPE_NOT_FOUND},
       {"folder.exe", ERROR_ACCESS_DENIED},
+      {"tiny1.exe", ERROR_RESOURCE_DATA_NOT_FOUND},
+      {"tiny5.exe", ERROR_RESOURCE_DATA_NOT_FOUND},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -65,16 +74,23 @@ TEST(PosixVersionCalls, SizeAndCopyOfTheResource) {
 }
 
 // A copy into a smaller buffer claims no more than the buffer holds, so the
-// lookups never leave it (the sanitizer checks the reads).
+// lookups never leave it (the sanitizer checks the reads); a buffer too small
+// for the block's header is refused.
 TEST(PosixVersionCalls, ShortBufferKeepsLookupsInside) {
   TempFolder folder;
   const auto path = folder.WriteFile(
       "full.exe",
       BuildExecutable(PeKind::Pe32, SpanishVersionResource({{u"ProductName", u"ZARVEK"}})));
   const DWORD size = GetFileVersionInfoSizeW(W(PathText(path)), nullptr);
-  for (DWORD small = 2; small < size; small += 2) {
+  for (DWORD small = 1; small < size; ++small) {
     SCOPED_TRACE(small);
     std::vector<uint8_t> buffer(small);
+    if (small < 6) {
+      SetLastError(0);
+      EXPECT_FALSE(GetFileVersionInfoW(W(PathText(path)), 0, small, buffer.data()));
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+      continue;
+    }
     ASSERT_TRUE(GetFileVersionInfoW(W(PathText(path)), 0, small, buffer.data()));
     EXPECT_LE(static_cast<DWORD>(buffer[0] | (buffer[1] << 8)), small);
     void* value = nullptr;

@@ -1,0 +1,52 @@
+#include "platform/posix/files/type_checked_open.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace posix {
+namespace {
+
+bool SameFile(const struct stat& one, const struct stat& other) {
+  return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+}  // namespace
+
+int OpenTypeChecked(const std::string& hostPath, int flags, struct stat& facts) {
+  // A name-only descriptor: the kernel resolves the links but opens nothing.
+  const int named = ::open(hostPath.c_str(), O_PATH | O_CLOEXEC);
+  if (named < 0) return -1;
+  if (::fstat(named, &facts) != 0) {
+    const int failure = errno;
+    ::close(named);
+    errno = failure;
+    return -1;
+  }
+  if (!S_ISREG(facts.st_mode) && !S_ISDIR(facts.st_mode)) return named;
+
+  // Reopened through the descriptor, so the file opened is the one checked
+  // even if the name is changed meanwhile. Without /proc the name is opened
+  // again and must still lead to the same file.
+  const int openFlags = flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  int fd = ::open(("/proc/self/fd/" + std::to_string(named)).c_str(), openFlags);
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(hostPath.c_str(), openFlags);
+    struct stat reopened;
+    if (fd >= 0 && (::fstat(fd, &reopened) != 0 || !SameFile(reopened, facts))) {
+      ::close(fd);
+      fd = -1;
+      errno = EAGAIN;
+    }
+  }
+  const int failure = errno;
+  ::close(named);
+  if (fd < 0) {
+    errno = failure;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace posix
