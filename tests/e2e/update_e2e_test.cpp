@@ -363,7 +363,8 @@ TEST_P(Update, AServerCopyWithoutAVersionResourceStopsTheUpdateBeforeTheCopy) {
     EXPECT_EQ(code, 1813) << result.out;
   }
   const std::string systemText =
-      OnWine() ? WineSystemText(code) : "The specified resource type cannot be found in the image file";
+      SystemText(code, "The specified resource type cannot be found in the image file",
+                 "Tipo del recurso no encontrado");
   std::vector<std::string> lines = Head();
   for (const std::string& line : OsErrorReport(code, systemText)) lines.push_back(line);
   ExpectOutput(result.out, lines);
@@ -785,6 +786,8 @@ TEST_P(UpdateNative, DeviceRoutesAndDrives) {
   for (int i = 0; i < 8; ++i) deep += "/" + std::string(40, static_cast<char>('a' + i));
   const fs::path longTarget = world().folder() / ("long" + deep) / "XNMPAYRO.exe";
   const fs::path fifo = world().folder() / "fifo";
+  const std::string notAProgram =
+      SystemText(193, "The file is not a valid Win32 application", "Formato EXE erróneo");
 
   struct Row {
     const char* name;
@@ -836,7 +839,7 @@ TEST_P(UpdateNative, DeviceRoutesAndDrives) {
        },
        {},
        {},
-       {"EOSError: System Error.  Code: 193.", "%1 is not a valid Win32 application"},
+       {"EOSError: System Error.  Code: 193.", notAProgram},
        false},
       {"server copy that links to a device",
        [&] {
@@ -846,7 +849,7 @@ TEST_P(UpdateNative, DeviceRoutesAndDrives) {
        },
        {},
        {},
-       {"EOSError: System Error.  Code: 193.", "%1 is not a valid Win32 application"},
+       {"EOSError: System Error.  Code: 193.", notAProgram},
        false},
       // No program to show a version of, and no damaged one to mend.
       {"local copy that links to a FIFO",
@@ -860,7 +863,7 @@ TEST_P(UpdateNative, DeviceRoutesAndDrives) {
        {},
        {},
        {newLine + DateText(kNewer), "EOSError: System Error.  Code: 193.",
-        "%1 is not a valid Win32 application"},
+        notAProgram},
        false},
   };
   for (const Row& row : rows) {

@@ -440,7 +440,7 @@ TEST_F(CopyFileTest, StopSignalRemovesTheTemporaryButNeverTheCopyInPlace) {
           copy.Fill(source, copied) != 0) {
         ::_exit(3);
       }
-      if (row.replaced && (copy.Seal(StatOf(server)) != 0 || copy.Replace("XNMPAYRO.exe", false) != 0)) {
+      if (row.replaced && (copy.Seal(StatOf(server), nullptr) != 0 || copy.Replace("XNMPAYRO.exe", false) != 0)) {
         ::_exit(4);
       }
       ::raise(SIGTERM);
