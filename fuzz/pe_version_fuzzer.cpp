@@ -49,12 +49,8 @@ void CheckValue(const uint8_t* block, size_t size, const void* address, UINT len
   }
 }
 
-// The lookups as the version reader makes them, on a buffer holding exactly
-// the block (as GetFileVersionInfoW leaves it).
-void QueryBlock(const uint8_t* data, size_t size) {
-  std::vector<uint8_t> block(data, data + size);
-  if (block.size() < 2) return;
-  posix::FitBlockLength(block.data(), block.size());
+// Every lookup the reader makes, each answer checked to lie inside the block.
+void QueryAll(std::vector<uint8_t>& block) {
   for (const char16_t* query : kQueries) {
     void* value = nullptr;
     UINT length = 0;
@@ -65,19 +61,21 @@ void QueryBlock(const uint8_t* data, size_t size) {
   }
 }
 
+// The lookups as the version reader makes them, on a buffer holding exactly
+// the block (as GetFileVersionInfoW leaves it).
+void QueryBlock(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> block(data, data + size);
+  if (block.size() < 2) return;
+  posix::FitBlockLength(block.data(), block.size());
+  QueryAll(block);
+}
+
 // The size query, the copy into a heap buffer of the size given (so that the
 // sanitizer sees every byte read past it) and the lookups in that buffer.
 void QueryFileCopy(const std::u16string& path, DWORD size) {
   std::vector<uint8_t> block(size);
   if (!GetFileVersionInfoW(W(path), 0, size, block.data())) return;
-  for (const char16_t* query : kQueries) {
-    void* value = nullptr;
-    UINT length = 0;
-    if (VerQueryValueW(block.data(), query, &value, &length)) {
-      const bool text = std::u16string_view(query).find(u"StringFileInfo\\0") != std::u16string_view::npos;
-      CheckValue(block.data(), block.size(), value, length, text);
-    }
-  }
+  QueryAll(block);
 }
 
 // The input as a file: an anonymous one, named through /proc.
