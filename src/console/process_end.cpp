@@ -31,6 +31,17 @@ Text HexText(uintptr_t value) {
   return digits;
 }
 
+// The module that holds a code address, and the address's offset from the
+// module's load address. Allocates nothing: a fault report may ask.
+bool ModuleHolding(const void* address, HMODULE& module, uintptr_t& offset) {
+  const DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+  if (!GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(address), &module) || module == nullptr) {
+    return false;
+  }
+  offset = reinterpret_cast<uintptr_t>(address) - reinterpret_cast<uintptr_t>(module);
+  return true;
+}
+
 Text ModuleFileName(HMODULE module) {
   char16_t path[kModuleNameRoom] = {};
   DWORD length = GetModuleFileNameW(module, W(path), kModuleNameRoom);
@@ -120,15 +131,20 @@ Text EscapedErrorReport(TextView className, TextView moduleName, uintptr_t modul
 
 CodeLocation LocateCode(const void* address) {
   HMODULE module = nullptr;
-  DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
-  if (GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(address), &module) && module != nullptr) {
+  uintptr_t offset = 0;
+  if (ModuleHolding(address, module, offset)) {
     Text path = ModuleFileName(module);
-    if (!path.empty()) {
-      return {FileNameOf(path),
-              reinterpret_cast<uintptr_t>(address) - reinterpret_cast<uintptr_t>(module)};
-    }
+    if (!path.empty()) return {FileNameOf(path), offset};
   }
   return {FileNameOf(ModuleFileName(nullptr)), reinterpret_cast<uintptr_t>(address) - kCodeStart};
+}
+
+uintptr_t ShownCodeAddress(const void* address) {
+  const uintptr_t absolute = reinterpret_cast<uintptr_t>(address);
+  HMODULE module = nullptr;
+  uintptr_t offset = 0;
+  if (CodeAddressShownAsIs(absolute) || !ModuleHolding(address, module, offset)) return absolute;
+  return offset;
 }
 
 void ReportUncaughtError(const Exception& error, const void* address) {

@@ -51,8 +51,7 @@ extern int32_t ExitCode;
 
 // Writes the "Runtime error" line straight to the standard-output handle and
 // ends the process with `number` as exit code. The line shows the address
-// as the platform gives it for a report (platform/code_address.h): absolute
-// on 32-bit Windows, the offset within its module where modules move.
+// as ShownCodeAddress gives it.
 // Allocates nothing and takes no lock, so a fault handler may call it.
 [[noreturn]] void ReportRuntimeError(int32_t number, const void* address);
 
@@ -100,3 +99,9 @@ struct CodeLocation {
   uintptr_t Offset;
 };
 CodeLocation LocateCode(const void* address);
+
+// The code address a "Runtime error" line shows: the address itself where
+// the platform shows it as it is (platform/code_address.h: on 32-bit
+// Windows), else its offset within the module that holds it; an address no
+// module holds as it is. Allocates nothing and takes no lock.
+uintptr_t ShownCodeAddress(const void* address);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "console/console_stream.h"
-#include "platform/code_address.h"
 #include "platform/fault_handler.h"
 #include "platform/win32.h"
 #include "support/test_pipe.h"

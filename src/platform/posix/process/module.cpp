@@ -107,6 +107,9 @@ BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module) {
     }
     address = reinterpret_cast<const void*>(getauxval(AT_PHDR));
   }
+  // A fault report asks this too. The program has one thread; the loader's
+  // lock, should the fault have come inside the loader, is taken again by
+  // the same thread.
   Dl_info info = {};
   if (dladdr(address, &info) == 0 || info.dli_fbase == nullptr) {
     SetLastError(ERROR_MOD_NOT_FOUND);
