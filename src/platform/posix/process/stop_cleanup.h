@@ -2,6 +2,8 @@
 // two (platform/stop_signals.h).
 #pragma once
 
+#include <signal.h>
+
 namespace posix {
 
 // Holds back the stop signals for the object's life; one that comes
@@ -16,7 +18,7 @@ class StopSignalsHeld {
   StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
 
  private:
-  unsigned char saved_[128];  // the previous signal mask (a sigset_t)
+  sigset_t saved_;  // the signal mask before
 };
 
 // The temporary file (by its name in `folder`, an open folder descriptor)

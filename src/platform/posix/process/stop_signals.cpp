@@ -50,20 +50,12 @@ void OnStopSignal(int signal) {
 
 }  // namespace
 
-static_assert(sizeof(sigset_t) <= 128, "room for a signal mask");
-
 StopSignalsHeld::StopSignalsHeld() {
-  sigset_t set = StopSignalSet();
-  sigset_t previous;
-  sigprocmask(SIG_BLOCK, &set, &previous);
-  std::memcpy(saved_, &previous, sizeof previous);
+  const sigset_t set = StopSignalSet();
+  sigprocmask(SIG_BLOCK, &set, &saved_);
 }
 
-StopSignalsHeld::~StopSignalsHeld() {
-  sigset_t previous;
-  std::memcpy(&previous, saved_, sizeof previous);
-  sigprocmask(SIG_SETMASK, &previous, nullptr);
-}
+StopSignalsHeld::~StopSignalsHeld() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
 
 void RemoveOnStop(int folder, const char* name) {
   StopSignalsHeld held;
