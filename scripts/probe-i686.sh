@@ -1,5 +1,6 @@
-# Sourced by scripts/test.sh and scripts/smoke-i686.sh: can this machine run
-# the i686 Windows build, and how?
+# Sourced by scripts/test.sh, scripts/smoke-i686.sh and bench/run: can this
+# machine run the i686 Windows build, and how? And where is Wine's 64-bit
+# loader, which runs the x86_64 build everywhere?
 #
 #   probe_i686 <a tiny i686 Windows program>
 #
@@ -10,6 +11,13 @@
 #              programs start, but each start takes a minute or more
 #   none       nothing here starts a 32-bit program
 # and i686_why to a plain reason.
+
+# Wine's 64-bit loader itself: wine64 where the system puts it on the PATH,
+# else where Debian installs it. Debian's `wine` wrapper is never used for
+# the x86_64 build: it starts the 32-bit loader whenever wine32 is installed.
+wine64_loader() {
+  command -v wine64 || echo /usr/lib/wine/wine64
+}
 
 # The binfmt_misc entry, if any, that hands i386 ELF programs to an emulator.
 i386_emulator_entry() {

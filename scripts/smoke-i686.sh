@@ -144,7 +144,7 @@ cp "$win32/tests/do_nothing.exe" "$server/Garh/SV/bin/XSVSINVR.exe"
 touch -d '2026-12-07 14:05:09' "$server/Garh/SV/bin/XSVSINVR.exe"
 
 # The x86_64 runs, in the test run's prefix, natively.
-wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wine64=$(wine64_loader)
 reference_prefix=${WINEPREFIX:-$root/build/wineprefix}
 for case in "${cases[@]}"; do
   run_case "$wine64" "$reference_prefix" "$win64/rud.exe" "$case" "$work/$case.x86_64"

@@ -78,8 +78,8 @@ step "checking the packages" bash scripts/check-packages.sh
 # Wine: a prefix of our own under build/, booted by the 64-bit loader (it
 # holds both kinds of program), with the debugger and the .NET and HTML
 # engines switched off so that nothing asks for a download or a window.
-wine64=$(command -v wine64 || true)
-[[ -n $wine64 ]] || wine64=/usr/lib/wine/wine64
+source scripts/probe-i686.sh
+wine64=$(wine64_loader)
 [[ -x $wine64 ]] || fail "Wine's 64-bit loader is missing (looked for wine64 on the PATH and $wine64)"
 export WINEPREFIX="$root/build/wineprefix"
 export WINEDEBUG=-all
@@ -92,7 +92,6 @@ quiet_step "preparing the Wine prefix $WINEPREFIX" build/wineboot.log \
 
 # Can this machine run the i686 legs itself? "native", "emulated" or "none",
 # with the reason in i686_why.
-source scripts/probe-i686.sh
 probe_i686 "$root/build/win32/tests/do_nothing.exe"
 if [[ ${RUD_WINDOWS_LEGS:-} == x86_64 ]]; then
   i686_support=forced-off
