@@ -1,6 +1,17 @@
 // Local date-time values: days since 1899-12-30, the fraction the time of day.
+#include <cfloat>
+
 #include "fileinfo/time_stamps.h"
 #include "platform/win32.h"
+
+// The update decision subtracts two of these values and copies the program
+// unless the difference is 0.0 or less: each must be the one IEEE double its
+// parts make, never a wider intermediate (x87 registers hold 80 bits). A
+// build that evaluates with excess precision stops here; on i686 the
+// toolchain file asks for SSE2 arithmetic.
+static_assert(FLT_EVAL_METHOD == 0,
+              "date values must be computed in double precision (on i686: -msse2 -mfpmath=sse; "
+              "an older build folder needs cmake --fresh)");
 
 namespace {
 
