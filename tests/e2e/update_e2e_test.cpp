@@ -286,15 +286,30 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
   };
   LocalTime newerByAHundredth = kOlder;
   newerByAHundredth.nanoseconds = 10'000'000;
+  // Equal times whose day fraction is no binary fraction: a value held wider
+  // than a double on one side of the comparison would make them unequal.
+  const LocalTime oddSeconds{2026, 12, 7, 14, 5, 9};
+  const LocalTime milliseconds{2024, 7, 15, 8, 41, 27, 123'000'000};
+  const LocalTime hundredNanoseconds{2026, 3, 19, 11, 17, 43, 456'789'100};
+  const LocalTime beforeMidnight{2025, 12, 31, 23, 59, 59, 999'999'900};
+  const LocalTime leapDay{2024, 2, 29, 16, 33, 21, 700'000'000};
   const Row rows[] = {
       {"both missing", std::nullopt, std::nullopt, true, 1, false},
       {"local only", kOlder, std::nullopt, true, 0, false},
       {"same last-write time", kOlder, kOlder, true, 0, false},
+      {"same time, odd seconds", oddSeconds, oddSeconds, true, 0, false},
+      {"same time, milliseconds", milliseconds, milliseconds, true, 0, false},
+      {"same time, 100-ns remainder", hundredNanoseconds, hundredNanoseconds, true, 0, false},
+      {"same time, just before midnight", beforeMidnight, beforeMidnight, true, 0, false},
+      {"same time, leap day", leapDay, leapDay, true, 0, false},
       {"local newer", kNewer, kOlder, true, 0, false},
       {"server newer", kOlder, kNewer, true, 0, true},
       {"server newer by a hundredth of a second", kOlder, newerByAHundredth, true, 0, true},
       {"local missing, its folder present", std::nullopt, kNewer, true, 0, true},
       {"local missing with its folder chain", std::nullopt, kNewer, false, 0, true},
+      {"local missing, server just before midnight", std::nullopt, beforeMidnight, true, 0, true},
+      {"local missing, server with a 100-ns remainder", std::nullopt, hundredNanoseconds, true, 0,
+       true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -321,6 +336,11 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
 
     if (row.copied) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
+      EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.server)));
+      // The copy carries the server's time: the next login finds nothing to do.
+      RunResult again = RunRud();
+      ExpectOutput(again.out, Head());
+      EXPECT_EQ(again.exitCode, 0);
       EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.server)));
     } else if (row.local) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), kOldBuild.bytes);

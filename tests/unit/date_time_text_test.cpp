@@ -65,6 +65,8 @@ TEST(DateTimeText, DateAloneAtMidnightOtherwiseDateBlankTime) {
       // Half a millisecond rounds up to the next whole one.
       {u"d/M/yy", u"h:mm:ss.zzz", kDecember7 + 0.5 / 86400000.0, u"7/12/26 0:00:00.001"},
       {u"d/M/yy", u"h:mm:ss", At(kDecember7, 23, 59, 59, 999), u"7/12/26 23:59:59"},
+      // A hair below a whole second is that second, not the one before.
+      {u"d/M/yy", u"h:mm:ss", std::nextafter(At(kDecember7, 14, 5, 10, 0), 0.0), u"7/12/26 14:05:10"},
       // Day 0 and the days before it: the fraction counts back from the day.
       {u"dd/MM/yyyy", u"hh:mm", 0.0, u"30/12/1899"},
       {u"dd/MM/yyyy", u"hh:mm", -1.25, u"29/12/1899 06:00"},

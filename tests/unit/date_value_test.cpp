@@ -99,3 +99,29 @@ TEST(LastWriteLocalTime, NeverFilledRecordIsNotLaterThanDayZero) {
   EXPECT_LE(value, 0.0);
   EXPECT_TRUE(value == 0.0 || (value <= -109205.0 && value > -109206.0)) << value;
 }
+
+TEST(LastWriteLocalTime, EqualTimesInSeparateRecordsCompareAsTheUpdateDoes) {
+  // UTC times whose day fraction is no binary fraction, each value made by a
+  // call of its own and subtracted as the update decision does: a value kept
+  // wider than a double on one side would leave a difference behind.
+  const uint64_t times[] = {
+      134411259090000000ULL,  // 2026-12-07 14:05:09
+      133655064871230000ULL,  // 2024-07-15 08:41:27.123
+      134183926634567891ULL,  // 2026-03-19 11:17:43.4567891
+      134116991999999999ULL,  // 2025-12-31 23:59:59.9999999
+      133536980017000000ULL,  // 2024-02-29 16:33:21.7
+  };
+  constexpr uint64_t kMillisecond = 10000;
+  for (uint64_t ticks : times) {
+    SCOPED_TRACE(ticks);
+    FileDateTimeInfo local{};
+    FileDateTimeInfo server{};
+    local.ftLastWriteTime = FileTimeOfTicks(ticks);
+    server.ftLastWriteTime = FileTimeOfTicks(ticks);
+    EXPECT_EQ(LastWriteLocalTime(server) - LastWriteLocalTime(local), 0.0);
+    server.ftLastWriteTime = FileTimeOfTicks(ticks + kMillisecond);
+    EXPECT_GT(LastWriteLocalTime(server) - LastWriteLocalTime(local), 0.0);
+    server.ftLastWriteTime = FileTimeOfTicks(ticks - kMillisecond);
+    EXPECT_LT(LastWriteLocalTime(server) - LastWriteLocalTime(local), 0.0);
+  }
+}
