@@ -287,12 +287,13 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
   LocalTime newerByAHundredth = kOlder;
   newerByAHundredth.nanoseconds = 10'000'000;
   // Equal times whose day fraction is no binary fraction: a value held wider
-  // than a double on one side of the comparison would make them unequal.
+  // than a double on one side of the comparison would make them unequal (all
+  // but the one just before midnight then look newer with 80-bit x87 values).
   const LocalTime oddSeconds{2026, 12, 7, 14, 5, 9};
-  const LocalTime milliseconds{2024, 7, 15, 8, 41, 27, 123'000'000};
+  const LocalTime milliseconds{2024, 7, 15, 8, 41, 27, 125'000'000};
   const LocalTime hundredNanoseconds{2026, 3, 19, 11, 17, 43, 456'789'100};
   const LocalTime beforeMidnight{2025, 12, 31, 23, 59, 59, 999'999'900};
-  const LocalTime leapDay{2024, 2, 29, 16, 33, 21, 700'000'000};
+  const LocalTime leapDay{2024, 2, 29, 16, 33, 22, 700'000'000};
   const Row rows[] = {
       {"both missing", std::nullopt, std::nullopt, true, 1, false},
       {"local only", kOlder, std::nullopt, true, 0, false},
