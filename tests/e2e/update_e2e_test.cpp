@@ -283,6 +283,7 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
     bool localFolderChain;  // with the local copy missing: its folders exist
     int exitCode;
     bool copied;
+    bool serverReadOnly = false;  // the read-only attribute, as from read-only media
   };
   LocalTime newerByAHundredth = kOlder;
   newerByAHundredth.nanoseconds = 10'000'000;
@@ -295,6 +296,7 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
       {"server newer by a hundredth of a second", kOlder, newerByAHundredth, true, 0, true},
       {"local missing, its folder present", std::nullopt, kNewer, true, 0, true},
       {"local missing with its folder chain", std::nullopt, kNewer, false, 0, true},
+      {"server newer and read-only", kOlder, kNewer, true, 0, true, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -302,6 +304,8 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
     if (row.local) Put(LocalCopy(), kOldBuild.bytes, *row.local);
     if (!row.local && row.localFolderChain) fs::create_directories(LocalFolder());
     if (row.server) Put(ServerCopy(), kNewBuild.bytes, *row.server);
+    constexpr fs::perms kReadOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    if (row.serverReadOnly) fs::permissions(ServerCopy(), kReadOnly);
 
     RunResult result = RunRud();
 
@@ -322,6 +326,8 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
     if (row.copied) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
       EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.server)));
+      // Never installed read-only, which would refuse every later update.
+      EXPECT_NE(fs::status(LocalCopy()).permissions() & fs::perms::owner_write, fs::perms::none);
     } else if (row.local) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), kOldBuild.bytes);
       EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.local)));
@@ -620,7 +626,7 @@ TEST_P(UpdateNative, WithoutDriveCTheSuiteGoesUnderOptZarvek) {
   EXPECT_FALSE(fs::exists(LocalRoot()));
 }
 
-TEST_P(UpdateNative, AReadOnlyLocalCopyIsNotReplaced) {
+TEST_P(Update, AReadOnlyLocalCopyIsNotReplaced) {
   // No write bit at all: read-only, as the attribute is on Windows, even for
   // the superuser.
   Put(LocalCopy(), kOldBuild.bytes, kOlder);
