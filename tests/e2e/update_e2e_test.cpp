@@ -626,7 +626,7 @@ TEST_P(UpdateNative, WithoutDriveCTheSuiteGoesUnderOptZarvek) {
   EXPECT_FALSE(fs::exists(LocalRoot()));
 }
 
-TEST_P(Update, AReadOnlyLocalCopyIsNotReplaced) {
+TEST_P(UpdateNative, AReadOnlyLocalCopyIsNotReplaced) {
   // No write bit at all: read-only, as the attribute is on Windows, even for
   // the superuser.
   Put(LocalCopy(), kOldBuild.bytes, kOlder);
