@@ -296,7 +296,7 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
       {"server newer by a hundredth of a second", kOlder, newerByAHundredth, true, 0, true},
       {"local missing, its folder present", std::nullopt, kNewer, true, 0, true},
       {"local missing with its folder chain", std::nullopt, kNewer, false, 0, true},
-      {"server newer and read-only", kOlder, kNewer, true, 0, true, true},
+      {"local missing, server copy read-only", std::nullopt, kNewer, true, 0, true, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
