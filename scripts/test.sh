@@ -41,8 +41,9 @@ quiet_step() {
   local what=$1 log=$2
   shift 2
   say "$what"
-  if ! "$@" >"$log" 2>&1; then
-    local status=$?
+  local status=0
+  "$@" >"$log" 2>&1 || status=$?
+  if ((status != 0)); then
     cat "$log" >&2
     fail "$what (exit $status; log above, also in $log)"
   fi

@@ -5,6 +5,7 @@
 #include "app/copy_error_text.h"
 #include "console/console_stream.h"
 #include "console/exceptions.h"
+#include "console/shown_text.h"
 #include "fileinfo/date_time_text.h"
 #include "fileinfo/folders.h"
 #include "fileinfo/time_stamps.h"
@@ -47,16 +48,31 @@ TEXEVersionData LocalVersion(const Text& localCopy, const FileDateTimeInfo& loca
   return damaged;
 }
 
-// A version string as the console shows it: its text comes from whoever can
-// write to the update share, and a line break or a terminal escape in it
-// could forge or hide the lines that follow. Every C0 and C1 control
-// character and DEL shows as a question mark.
-Text Shown(const Text& versionText) {
-  Text shown = versionText;
-  for (char16_t& c : shown) {
-    if (c < 32 || (c >= 127 && c <= 159)) c = u'?';
+// A version string as standard output shows it, in the code page that stream
+// settled on with the banner: its text comes from whoever can write to the
+// update share, and a line break, a terminal escape or a bidirectional mark in
+// it could forge, hide or reorder the lines that follow.
+Text Shown(const Text& versionText) { return ShownText(StandardOutput().CodePage, versionText); }
+
+// The copy's own failure, in Spanish, for the last error.
+[[noreturn]] void RaiseCopyFailure() {
+  const auto code = static_cast<int32_t>(GetLastError());
+  throw Exception(u"Error al intentar copiar el archivo: " + CopyErrorText(code));
+}
+
+// CopyFileW gives the new copy the server copy's attributes. A read-only one
+// (a release folder copied from read-only media) would have every later
+// update of the program refused, so the installed copy never keeps it; the
+// other attributes stay. A local copy made read-only on purpose never gets
+// here: the copy over it is refused.
+void ClearReadOnly(const Text& installedCopy) {
+  const DWORD attributes = GetFileAttributesW(W(installedCopy));
+  if (attributes == INVALID_FILE_ATTRIBUTES) RaiseCopyFailure();
+  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
+  const DWORD kept = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  if (!SetFileAttributesW(W(installedCopy), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) {
+    RaiseCopyFailure();
   }
-  return shown;
 }
 
 }  // namespace
@@ -103,9 +119,7 @@ void RunUpdate(const InstallPaths& paths) {
   // A folder that could not be made shows up as the copy's own failure.
   CreateFolderChain(localFolder);
 
-  if (!CopyFileW(W(serverCopy), W(localCopy), FALSE)) {
-    const auto code = static_cast<int32_t>(GetLastError());
-    throw Exception(u"Error al intentar copiar el archivo: " + CopyErrorText(code));
-  }
+  if (!CopyFileW(W(serverCopy), W(localCopy), FALSE)) RaiseCopyFailure();
+  ClearReadOnly(localCopy);
   WriteLine({u"Se realizó la actualización de manera exitosa."});
 }

@@ -138,12 +138,12 @@ bool ConsoleStream::Refill(uint32_t size) {
   return End > 0;
 }
 
-void ConsoleStream::GiveBackUnread() {
-  if (Position >= End) return;
-  const LONG readPast = -static_cast<LONG>(End - Position);
+void ConsoleStream::GiveBackUnread(uint32_t taken) {
+  if (taken >= End) return;
+  const LONG readPast = -static_cast<LONG>(End - taken);
   // Where the seek fails the bytes are only dropped, as before.
   SetFilePointer(Handle, readPast, nullptr, FILE_CURRENT);
-  End = Position;
+  End = taken;
 }
 
 void ConsoleStream::SkipLine() {
@@ -156,11 +156,17 @@ void ConsoleStream::SkipLine() {
   for (;;) {
     if (Position >= End && !Refill(pieceSize)) return;
     uint8_t c = Buffer[Position];
-    if (c == kEndOfInputCharacter && LineEndStyle) break;  // left in place: the input stays ended
+    if (c == kEndOfInputCharacter && LineEndStyle) {
+      // The input ends here. The character stays in the buffer, so this
+      // stream stays ended; the caller goes on after it, from a file as from
+      // a pipe, which can't be given it back.
+      if (Seekable) GiveBackUnread(Position + 1);
+      return;
+    }
     ++Position;
     if (c == 10) break;
   }
-  if (Seekable) GiveBackUnread();
+  if (Seekable) GiveBackUnread(Position);
 }
 
 void ConsoleStream::Close() {

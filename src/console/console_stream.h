@@ -66,7 +66,8 @@ struct ConsoleStream {
   bool Open(StreamMode mode);
   void Append(const char* bytes, uint32_t count);
   bool Refill(uint32_t size);
-  void GiveBackUnread();
+  // A file read past the bytes taken is put back to the first one not taken.
+  void GiveBackUnread(uint32_t taken);
 };
 
 // Start-up: the three standard streams are marked closed and the system ANSI

@@ -283,6 +283,7 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
     bool localFolderChain;  // with the local copy missing: its folders exist
     int exitCode;
     bool copied;
+    bool serverReadOnly = false;  // the read-only attribute, as from read-only media
   };
   LocalTime newerByAHundredth = kOlder;
   newerByAHundredth.nanoseconds = 10'000'000;
@@ -311,6 +312,7 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
       {"local missing, server just before midnight", std::nullopt, beforeMidnight, true, 0, true},
       {"local missing, server with a 100-ns remainder", std::nullopt, hundredNanoseconds, true, 0,
        true},
+      {"local missing, server copy read-only", std::nullopt, kNewer, true, 0, true, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -318,6 +320,8 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
     if (row.local) Put(LocalCopy(), kOldBuild.bytes, *row.local);
     if (!row.local && row.localFolderChain) fs::create_directories(LocalFolder());
     if (row.server) Put(ServerCopy(), kNewBuild.bytes, *row.server);
+    constexpr fs::perms kReadOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    if (row.serverReadOnly) fs::permissions(ServerCopy(), kReadOnly);
 
     RunResult result = RunRud();
 
@@ -343,6 +347,8 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
       ExpectOutput(again.out, Head());
       EXPECT_EQ(again.exitCode, 0);
       EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.server)));
+      // Never installed read-only, which would refuse every later update.
+      EXPECT_NE(fs::status(LocalCopy()).permissions() & fs::perms::owner_write, fs::perms::none);
     } else if (row.local) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), kOldBuild.bytes);
       EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.local)));

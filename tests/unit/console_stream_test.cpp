@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/exceptions.h"
+#include "console/shown_text.h"
 #include "platform/win32.h"
 #include "support/temp_folder.h"
 #include "support/test_pipe.h"
@@ -113,6 +114,7 @@ TEST_F(ConsoleStreamTest, SkipLineTakesOneLineAndLeavesTheRestToTheCaller) {
       {"a line longer than the buffer", std::string(200, 'a') + "\nrest", "rest"},
       {"a short line and more", "one\r\ntwo\nthree\n", "two\nthree\n"},
       {"the line is all there is", "one\n", ""},
+      {"character 26 ends the input, and is taken", "ab\x1a" "cd\nef\n", "cd\nef\n"},
   };
   TempFolder folder;
   for (const Case& c : cases) {
@@ -199,6 +201,38 @@ TEST_F(ConsoleStreamTest, WriteLineWritesEveryTextAndChecksOnceAtTheEnd) {
   }
   EXPECT_TRUE(raised);
   EXPECT_EQ(fillAfterwards, 6u);  // "tail" and the line end
+}
+
+// A version string from the share, as the console shows it: in the OEM code
+// pages of a Spanish console some symbols are control bytes (a line feed, a
+// carriage return, an escape); everywhere the bidirectional controls and the
+// separators would reorder or split the line. Accented letters stay.
+TEST(ShownText, WhatCouldMoveReorderOrSplitALineIsAQuestionMark) {
+  struct Case {
+    uint32_t codePage;
+    const char16_t* text;
+    const char16_t* shown;
+  } cases[] = {
+#ifdef _WIN32
+      // Windows' own tables: U+25D9 is 0x0A, U+266A 0x0D, U+2190 0x1B,
+      // U+25D8 0x08 and U+2022 0x07 in 850 and 437.
+      {850, u"2.0 01/02/2026\u25D9Se realiz\u00F3\u2190[8m\u266A\u25D8\u2022\u00D1",
+       u"2.0 01/02/2026?Se realiz\u00F3?[8m???\u00D1"},
+      {437, u"\u00E9\u00F1\u25D9\u266A\u2190\u25D8\u2022\u202E", u"\u00E9\u00F1??????"},
+      // Where the code page holds no control byte for a symbol it stays, to
+      // come out as the code page has it (U+2022 is 0x95, U+25D9 a "?").
+      {1252, u"\u00E9\u00F3\u2022\u25D9\u202E\u2066\u2028", u"\u00E9\u00F3\u2022\u25D9???"},
+#endif
+      {65001,
+       u"1.0\u25D9\u266A\u00E9\u202A\u202E\u2066\u2069\u2028\u2029\u00AD\u200B\uFEFF\u0085"
+       u"\U000E0041\U0001F600\x1B",
+       u"1.0\u25D9\u266A\u00E9???????????\U0001F600?"},
+      {28591, u"\u00E9\u0085\u00A0\u2022\u202E\u00AD", u"\u00E9?\u00A0\u2022??"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    EXPECT_EQ(ShownText(c.codePage, c.text), c.shown);
+  }
 }
 
 TEST(IOErrorMessage, ByCode) {

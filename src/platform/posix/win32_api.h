@@ -312,6 +312,7 @@ HLOCAL LocalFree(HLOCAL memory);
 // File facts.
 BOOL GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS level, LPVOID info);
 DWORD GetFileAttributesW(LPCWSTR fileName);
+BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes);
 HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData);
 BOOL FindClose(HANDLE find);
 HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,

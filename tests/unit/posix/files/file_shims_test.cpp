@@ -56,6 +56,12 @@ TEST_F(FileShimsTest, AttributesAsWindowsReportsThem) {
   chmod((temp_ / "readonly.txt").c_str(), 0444);
   chmod((temp_ / "locked").c_str(), 0555);
   ASSERT_EQ(mkfifo((temp_ / "fifo").c_str(), 0644), 0);
+  // Read-only set and cleared: the one attribute the host keeps.
+  temp_.WriteFile("made-readonly.txt", "x");
+  temp_.WriteFile("made-writable.txt", "x");
+  chmod((temp_ / "made-writable.txt").c_str(), 0444);
+  EXPECT_TRUE(SetFileAttributesW(u"Q:\\made-readonly.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_TRUE(SetFileAttributesW(u"Q:\\made-writable.txt", FILE_ATTRIBUTE_ARCHIVE));
   struct Case {
     const char16_t* path;
     std::string attributes;
@@ -65,6 +71,8 @@ TEST_F(FileShimsTest, AttributesAsWindowsReportsThem) {
       {u"Q:\\folder", Bits(FILE_ATTRIBUTE_DIRECTORY)},
       {u"Q:\\folder\\", Bits(FILE_ATTRIBUTE_DIRECTORY)},
       {u"Q:\\readonly.txt", Bits(FILE_ATTRIBUTE_READONLY)},
+      {u"Q:\\made-readonly.txt", Bits(FILE_ATTRIBUTE_READONLY)},
+      {u"Q:\\made-writable.txt", Bits(FILE_ATTRIBUTE_NORMAL)},
       {u"Q:\\fifo", Bits(FILE_ATTRIBUTE_DEVICE)},  // no file's bytes behind it
       {u"Q:\\locked", Bits(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)},
       // Links are reparse points, folders too when their target is one; the

@@ -1,0 +1,62 @@
+#include "console/shown_text.h"
+
+#include <algorithm>
+#include <string>
+
+#include "console/console_stream.h"
+
+namespace {
+
+struct CodePointRange {
+  char32_t first;
+  char32_t last;
+};
+
+// The controls (Cc), format characters (Cf) and the line and paragraph
+// separators (Zl, Zp) of Unicode 15.1, in order.
+constexpr CodePointRange kNeverShown[] = {
+    {0x0000, 0x001F},   {0x007F, 0x009F},   {0x00AD, 0x00AD},   {0x0600, 0x0605},
+    {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},   {0x0890, 0x0891},
+    {0x08E2, 0x08E2},   {0x180E, 0x180E},   {0x200B, 0x200F},   {0x2028, 0x202E},
+    {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},
+    {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3},
+    {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
+};
+
+bool IsNeverShown(char32_t c) {
+  const auto* range = std::lower_bound(std::begin(kNeverShown), std::end(kNeverShown), c,
+                                       [](const CodePointRange& r, char32_t v) { return r.last < v; });
+  return range != std::end(kNeverShown) && range->first <= c;
+}
+
+bool HoldsControlByte(const std::string& bytes) {
+  return std::any_of(bytes.begin(), bytes.end(), [](char b) {
+    const auto byte = static_cast<unsigned char>(b);
+    return byte < 32 || byte == 127;
+  });
+}
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+}  // namespace
+
+Text ShownText(uint32_t codePage, TextView text) {
+  Text shown;
+  shown.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    const bool pair =
+        at + 1 < text.size() && IsHighSurrogate(text[at]) && IsLowSurrogate(text[at + 1]);
+    const TextView character = text.substr(at, pair ? 2 : 1);
+    at += character.size();
+    const char32_t codePoint =
+        pair ? 0x10000 + ((char32_t{character[0]} - 0xD800) << 10) + (character[1] - 0xDC00)
+             : char32_t{character[0]};
+    if (IsNeverShown(codePoint) || HoldsControlByte(EncodedText(codePage, character))) {
+      shown += u'?';
+    } else {
+      shown += character;
+    }
+  }
+  return shown;
+}
