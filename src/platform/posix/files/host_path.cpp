@@ -173,6 +173,14 @@ bool ShareFolderOf(LPCWSTR windowsPath, std::string& folder) {
   return true;
 }
 
+std::string RealPathOf(const std::string& hostPath) {
+  char* resolved = realpath(hostPath.c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  std::string text = resolved;
+  free(resolved);
+  return text;
+}
+
 bool LiesWithin(const std::string& path, const std::string& folder) {
   const std::string bare = WithoutTrailingSlashes(folder);
   if (bare == "/") return !path.empty() && path[0] == '/';
@@ -184,11 +192,8 @@ bool LiesOnADrive(const std::string& path) {
   std::string root;
   for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
     if (!DriveRootOf(letter, root)) continue;
-    char* resolved = realpath(root.c_str(), nullptr);
-    if (resolved == nullptr) continue;
-    const bool within = LiesWithin(path, resolved);
-    free(resolved);
-    if (within) return true;
+    const std::string resolved = RealPathOf(root);
+    if (!resolved.empty() && LiesWithin(path, resolved)) return true;
   }
   return false;
 }

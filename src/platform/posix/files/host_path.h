@@ -37,6 +37,10 @@ bool DriveRootOf(char16_t letter, std::string& root);
 // false for both, and their links are followed wherever they lead.
 bool ShareFolderOf(LPCWSTR windowsPath, std::string& folder);
 
+// The host path with every link, "." and ".." resolved; empty when it can't
+// be resolved (a missing name, a loop).
+std::string RealPathOf(const std::string& hostPath);
+
 // Whether a host path free of links lies in `folder` (also free of links).
 bool LiesWithin(const std::string& path, const std::string& folder);
 

@@ -2,29 +2,15 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-
 #include "platform/posix/files/host_path.h"
 
 namespace posix {
-namespace {
-
-// The host path with every link resolved; empty when it can't be.
-std::string Resolved(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return {};
-  std::string text = resolved;
-  ::free(resolved);
-  return text;
-}
-
-}  // namespace
 
 bool LeavesItsShare(LPCWSTR windowsPath, const std::string& hostPath, int fd) {
   std::string share;
   if (!ShareFolderOf(windowsPath, share)) return false;
-  const std::string root = Resolved(share);
-  const std::string file = Resolved(hostPath);
+  const std::string root = RealPathOf(share);
+  const std::string file = RealPathOf(hostPath);
   // The name, resolved now, must still lead to the file that is open: a link
   // turned round since the open fails the check instead of passing it.
   struct stat named;
