@@ -29,10 +29,10 @@ int OpenTypeCheckedAt(int folder, const std::string& name, int flags, struct sta
   }
   if (!S_ISREG(facts.st_mode) && !S_ISDIR(facts.st_mode)) return named;
 
-  // Reopened through the descriptor, so the file opened is the one checked
-  // even if the name is changed meanwhile. Without /proc the name is opened
-  // again and must still lead to the same file.
-  // The descriptor's entry is itself a link, to be followed.
+  // Reopened through the descriptor (its /proc entry is a link to follow,
+  // whatever O_NOFOLLOW said of the name), so the file opened is the one
+  // checked even if the name is changed meanwhile. Without /proc the name is
+  // opened again and must still lead to the same file.
   const int openFlags = flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
   int fd = ::open(("/proc/self/fd/" + std::to_string(named)).c_str(), openFlags & ~O_NOFOLLOW);
   if (fd < 0 && errno == ENOENT) {
