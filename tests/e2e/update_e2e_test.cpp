@@ -712,6 +712,9 @@ TEST_P(UpdateNative, TheLocalProgramsModeAndOwner) {
       {"unprivileged: new copy", 0777, std::nullopt, false, true, 0755, nullptr},
       {"unprivileged: its own copy", 0777, 0700, true, true, 0700, nullptr},
       {"unprivileged: another user's copy", 0777, 0644, false, true, 0644, "Acceso denegado"},
+      // The standard user's rights as the README gives them: write on the
+      // program's folder and on the program.
+      {"unprivileged: write on the folder and the file", 0777, 0664, false, true, 0664, nullptr},
   };
   const bool root = geteuid() == 0;
   const mode_t previousMask = umask(022);
@@ -735,14 +738,19 @@ TEST_P(UpdateNative, TheLocalProgramsModeAndOwner) {
       }
     }
     if (row.asNobody) {
-      // nobody reaches the world, and owns the local folder but not the
-      // files it did not make.
+      // nobody reaches the world, and may write the local folder and the
+      // files of its group, root's, as a standard user given write on the
+      // program's folder and on the program.
       for (fs::path folder = LocalFolder(); folder != world().folder().Path().parent_path();
            folder = folder.parent_path()) {
         fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                     fs::perms::others_read | fs::perms::others_exec);
       }
-      ASSERT_EQ(chown(LocalFolder().c_str(), kNobody, kNoGroup), 0);
+      ASSERT_EQ(chown(LocalFolder().c_str(), 0, kNoGroup), 0);
+      fs::permissions(LocalFolder(), fs::perms::group_write, fs::perm_options::add);
+      if (row.local && !row.localOwnedByNobody) {
+        ASSERT_EQ(chown(LocalCopy().c_str(), 0, kNoGroup), 0);
+      }
     }
 
     RunResult result = row.asNobody
@@ -762,7 +770,7 @@ TEST_P(UpdateNative, TheLocalProgramsModeAndOwner) {
     ASSERT_EQ(stat(LocalCopy().c_str(), &facts), 0);
     EXPECT_EQ(facts.st_mode & 07777, row.expected);
     EXPECT_EQ(ReadFileBytes(LocalCopy()), row.failure ? kOldBuild.bytes : kNewBuild.bytes);
-    const uid_t owner = row.localOwnedByNobody || (row.asNobody && !row.local) ? kNobody : geteuid();
+    const uid_t owner = row.localOwnedByNobody || (row.asNobody && !row.failure) ? kNobody : geteuid();
     EXPECT_EQ(facts.st_uid, owner);
     EXPECT_EQ(LocalFolderEntries(), std::vector<std::string>{"XNMPAYRO.exe"});
   }
@@ -813,6 +821,7 @@ TEST_P(UpdateNative, DeviceRoutesAndDrives) {
   for (int i = 0; i < 8; ++i) deep += "/" + std::string(40, static_cast<char>('a' + i));
   const fs::path longTarget = world().folder() / ("long" + deep) / "XNMPAYRO.exe";
   const fs::path fifo = world().folder() / "fifo";
+  const fs::path workstationFile = world().folder() / "private" / "XNMPAYRO.exe";
   const std::string notAProgram =
       SystemText(193, "The file is not a valid Win32 application", "Formato EXE erróneo");
 
@@ -839,6 +848,19 @@ TEST_P(UpdateNative, DeviceRoutesAndDrives) {
        {"\\\\srv\\upd", "XNMPAYRO"},
        {newLine + DateText(kNewer), oldLine + DateText(kOlder), kSuccess},
        true},
+      // A share's link resolves on the workstation: one that leads out of
+      // the share is not followed, and the server copy can't be read.
+      {"server copy that links out of its share",
+       [&] {
+         Put(workstationFile, kNewBuild.bytes, kNewer);
+         fs::create_directories(shareCopy.parent_path());
+         fs::create_symlink(workstationFile, shareCopy);
+         Put(LocalCopy(), kOldBuild.bytes, kOlder);
+       },
+       {{"RUD_UNC_ROOT", shares.string()}},
+       {"\\\\srv\\upd", "XNMPAYRO"},
+       {"EOSError: System Error.  Code: 5.", SystemText(5, "Access is denied", "Acceso denegado")},
+       false},
       {"link whose target is longer than 259 characters",
        [&] {
          Put(longTarget, kNewBuild.bytes, kNewer);
@@ -899,6 +921,7 @@ TEST_P(UpdateNative, DeviceRoutesAndDrives) {
     std::error_code ignored;
     fs::remove_all(shares, ignored);
     fs::remove_all(world().folder() / "long", ignored);
+    fs::remove_all(workstationFile.parent_path(), ignored);
     fs::remove(fifo, ignored);
     row.arrange();
 
@@ -918,6 +941,8 @@ TEST_P(UpdateNative, DeviceRoutesAndDrives) {
     EXPECT_EQ(result.exitCode, row.copied ? 0 : 1);
     if (row.copied) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
+    } else if (fs::is_regular_file(fs::symlink_status(LocalCopy()))) {
+      EXPECT_EQ(ReadFileBytes(LocalCopy()), kOldBuild.bytes);
     }
     EXPECT_FALSE(fs::exists(world().folder() / "C-typo"));
     if (fs::exists(fifo)) {

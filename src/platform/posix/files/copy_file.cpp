@@ -15,7 +15,10 @@
 #include <cstdlib>
 
 #include "platform/posix/files/host_path.h"
+#include "platform/posix/files/name_lookup.h"
+#include "platform/posix/files/share_bounds.h"
 #include "platform/posix/files/type_checked_open.h"
+#include "platform/posix/files/write_path.h"
 #include "platform/posix/win32_api.h"
 #include "platform/posix/win_error.h"
 
@@ -32,6 +35,15 @@ class Descriptor {
   Descriptor& operator=(const Descriptor&) = delete;
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
 
  private:
   int fd_;
@@ -110,7 +122,7 @@ BOOL FailWith(DWORD code) {
 bool MayReplaceDestination(int folder, const std::string& name, const struct stat& source,
                            bool failIfExists, struct stat& existing, bool& exists) {
   exists = false;
-  if (::fstatat(folder, name.c_str(), &existing, 0) != 0) {
+  if (::fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) return true;
     SetLastErrorFromErrno(errno);
     return false;
@@ -123,7 +135,8 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
     SetLastErrorFromErrno(EISDIR);
     return false;
   }
-  // A device or a FIFO in the program's place is nothing to replace.
+  // A device or a FIFO in the program's place is nothing to replace, nor is
+  // a link put there since the way to it was checked.
   if (!S_ISREG(existing.st_mode)) {
     SetLastErrorFromErrno(EACCES);
     return false;
@@ -141,7 +154,7 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
     SetLastErrorFromErrno(EACCES);
     return false;
   }
-  if (::faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) {
+  if (::faccessat(folder, name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
     SetLastErrorFromErrno(errno);
     return false;
   }
@@ -149,17 +162,39 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
   return true;
 }
 
-// Windows writes through a link to a file: the file the link finally leads
-// to is the one replaced, so that every install sharing it gets the update.
-// A dangling link (or a loop) is replaced itself, as a missing file is.
-std::string FinalTarget(const std::string& path) {
+// Where the copy goes. Windows writes through a link to a file: the file the
+// link finally leads to is replaced, so that every install sharing it gets
+// the update. A link is followed only where root or this user owns it
+// (write_path.h); one that someone else owns, anywhere on the way, is a
+// refusal (EACCES). A link that can't be followed (its target missing, a
+// loop, or a target on no drive, which the lookup could not name either) is
+// replaced itself, as a missing file is and as `install` replaces a link:
+// `overLink` says so. Returns 0 or the errno value of the failure.
+int OpenDestination(const std::string& targetPath, Descriptor& folder, std::string& name,
+                    bool& overLink) {
+  std::string folderPath;
+  folder.reset(OpenFolderForWriting(targetPath, false, folderPath, name));
+  if (!folder.valid()) return errno;
+  overLink = false;
   struct stat facts;
-  if (::lstat(path.c_str(), &facts) != 0 || !S_ISLNK(facts.st_mode)) return path;
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string target = resolved;
-  ::free(resolved);
-  return target;
+  if (::fstatat(folder.get(), name.c_str(), &facts, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !S_ISLNK(facts.st_mode)) {
+    return 0;
+  }
+  std::string finalPath;
+  std::string finalName;
+  Descriptor final(OpenFolderForWriting(JoinedPath(folderPath, name), true, finalPath, finalName));
+  if (!final.valid() && errno == EACCES) return EACCES;
+  struct stat target;
+  if (final.valid() && !finalName.empty() &&
+      ::fstatat(final.get(), finalName.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0 &&
+      LiesOnADrive(JoinedPath(finalPath, finalName))) {
+    folder.reset(final.release());
+    name = finalName;
+    return 0;
+  }
+  overLink = true;
+  return 0;
 }
 
 // A source rewritten in place while it was read: its size or last-write time
@@ -185,7 +220,6 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
   std::string targetPath;
   if (!posix::HostPathOf(existingFileName, sourcePath)) return FALSE;
   if (!posix::HostPathOf(newFileName, targetPath)) return FALSE;
-  targetPath = posix::FinalTarget(targetPath);
 
   // A FIFO or a device in the source's place is not opened: it neither hangs
   // the copy nor feels an open.
@@ -198,19 +232,24 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
   }
   if (S_ISDIR(before.st_mode)) return posix::Fail(EISDIR);
   if (!S_ISREG(before.st_mode)) return posix::Fail(EACCES);
+  if (posix::LeavesItsShare(existingFileName, sourcePath, source.get())) return posix::Fail(EACCES);
 
-  std::string folderPath;
+  // A trailing separator names a folder, never the file to write.
+  if (targetPath.back() == '/') return posix::FailWith(ERROR_INVALID_NAME);
+  posix::Descriptor folder(-1);
   std::string name;
-  posix::SplitHostPath(targetPath, folderPath, name);
-  if (name.empty()) return posix::FailWith(ERROR_INVALID_NAME);
-  posix::Descriptor folder(::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!folder.valid()) {
-    if (errno == ENOENT) return posix::FailWith(ERROR_PATH_NOT_FOUND);
-    return posix::Fail(errno);
+  bool overLink = false;
+  if (int failure = posix::OpenDestination(targetPath, folder, name, overLink)) {
+    if (failure == ENOENT) return posix::FailWith(ERROR_PATH_NOT_FOUND);
+    return posix::Fail(failure);
   }
+  if (name.empty()) return posix::FailWith(ERROR_INVALID_NAME);
   struct stat existing;
   bool exists = false;
-  if (!posix::MayReplaceDestination(folder.get(), name, before, failIfExists, existing, exists)) {
+  if (overLink) {
+    if (failIfExists) return posix::FailWith(ERROR_FILE_EXISTS);
+  } else if (!posix::MayReplaceDestination(folder.get(), name, before, failIfExists, existing,
+                                           exists)) {
     return FALSE;
   }
 

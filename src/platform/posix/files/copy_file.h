@@ -60,13 +60,16 @@ class TemporaryCopy {
   bool inPlace_ = false;
 };
 
-// The permission bits of a new local copy, as cp and rsync users expect them:
-// the bits of the file it replaces (`existing`), or, for a first copy, the
-// owner's read and write bits with the source's read and execute bits, less
-// the umask. Never writable by others, never set-user-ID, set-group-ID or
-// sticky: a program that every user runs must not be replaceable by any of
-// them, even when the share shows its files as 0777.
-mode_t LocalCopyMode(mode_t source, const struct stat* existing, mode_t umask);
+// The permission bits of a new local copy, as `install` sets the mode it is
+// given: the bits of the file it replaces (`existing`), or, for a first copy,
+// the owner's read and write bits with the source's read and execute bits,
+// whatever the umask of the run that happens to make it (a root job under
+// umask 077 must not lock the other users out of the program, nor a user's
+// umask 0222 lock every later update out). Never writable by others, never
+// set-user-ID, set-group-ID or sticky: a program that every user runs must
+// not be replaceable by any of them, even when the share shows its files as
+// 0777.
+mode_t LocalCopyMode(mode_t source, const struct stat* existing);
 
 // Whether `entry` is a name TemporaryCopy gives a copy of `name`.
 bool IsTemporaryNameOf(const std::string& entry, const std::string& name);

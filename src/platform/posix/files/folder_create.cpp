@@ -1,11 +1,14 @@
 // Creating one folder.
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/path_errors.h"
+#include "platform/posix/files/write_path.h"
 
 namespace {
 
@@ -40,13 +43,26 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES) {
     SetLastError(there ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
-  if (mkdir(hostPath.c_str(), kFolderMode) != 0) {
-    posix::SetLastErrorForPath(errno, hostPath);
+  // Reached through trusted links only: a folder link that another user
+  // planted on the way is a refusal, not a place to make folders in.
+  std::string parentPath;
+  std::string name;
+  const int parent = posix::OpenFolderForWriting(hostPath, false, parentPath, name);
+  if (parent < 0 || mkdirat(parent, name.c_str(), kFolderMode) != 0) {
+    const int failure = errno;
+    if (parent >= 0) close(parent);
+    posix::SetLastErrorForPath(failure, hostPath);
     return FALSE;
   }
-  // mkdir leaves out what the umask masks; the mode is set again in full.
-  // The folder is made either way: a refusal here leaves it as the umask
-  // made it, and the copy that follows reports what it can't do.
-  chmod(hostPath.c_str(), kFolderMode);
+  // mkdir leaves out what the umask masks; the mode is set again in full,
+  // through the new folder itself: a link put in its place meanwhile is not
+  // followed. The folder is made either way: a refusal here leaves it as the
+  // umask made it, and the copy that follows reports what it can't do.
+  const int made = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (made >= 0) {
+    fchmod(made, kFolderMode);
+    close(made);
+  }
+  close(parent);
   return TRUE;
 }

@@ -160,6 +160,44 @@ bool DriveRootOf(char16_t letter, std::string& root) {
   return false;
 }
 
+bool ShareFolderOf(LPCWSTR windowsPath, std::string& folder) {
+  std::u16string_view path = windowsPath != nullptr ? windowsPath : u"";
+  if (path.size() >= 2 && path[1] == u':' && IsAsciiLetter(path[0])) {
+    return path[0] != u'C' && path[0] != u'c' && DriveRootOf(path[0], folder);
+  }
+  if (path.size() < 2 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
+  std::vector<std::u16string> components = ComponentsOf(path.substr(2));
+  PathStart start;
+  if (HasForbiddenName(components) || !ShareStart(components, start)) return false;
+  folder = start.base;
+  return true;
+}
+
+std::string RealPathOf(const std::string& hostPath) {
+  char* resolved = realpath(hostPath.c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  std::string text = resolved;
+  free(resolved);
+  return text;
+}
+
+bool LiesWithin(const std::string& path, const std::string& folder) {
+  const std::string bare = WithoutTrailingSlashes(folder);
+  if (bare == "/") return !path.empty() && path[0] == '/';
+  return path.compare(0, bare.size(), bare) == 0 &&
+         (path.size() == bare.size() || path[bare.size()] == '/');
+}
+
+bool LiesOnADrive(const std::string& path) {
+  std::string root;
+  for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
+    if (!DriveRootOf(letter, root)) continue;
+    const std::string resolved = RealPathOf(root);
+    if (!resolved.empty() && LiesWithin(path, resolved)) return true;
+  }
+  return false;
+}
+
 bool HostPathOf(LPCWSTR windowsPath, std::string& hostPath) {
   std::u16string_view path = windowsPath != nullptr ? windowsPath : u"";
   if (path.empty()) {

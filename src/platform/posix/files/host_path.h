@@ -29,4 +29,22 @@ bool HostPathOf(LPCWSTR windowsPath, std::string& hostPath);
 // there is no such drive.
 bool DriveRootOf(char16_t letter, std::string& root);
 
+// The host folder that a Windows path's links must not lead out of when its
+// file is read: the share's folder for \\host\share\..., and the drive's
+// folder for X:\... on a drive mapped to a folder, which stands for a network
+// drive. Windows does not follow a link on a network share to a file outside
+// it. Drive C: is the workstation's own disk, and a host path names no share:
+// false for both, and their links are followed wherever they lead.
+bool ShareFolderOf(LPCWSTR windowsPath, std::string& folder);
+
+// The host path with every link, "." and ".." resolved; empty when it can't
+// be resolved (a missing name, a loop).
+std::string RealPathOf(const std::string& hostPath);
+
+// Whether a host path free of links lies in `folder` (also free of links).
+bool LiesWithin(const std::string& path, const std::string& folder);
+
+// Whether a host path free of links lies on some drive's folder.
+bool LiesOnADrive(const std::string& path);
+
 }  // namespace posix

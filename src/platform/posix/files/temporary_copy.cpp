@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/posix/files/copy_file.h"
+#include "platform/posix/files/type_checked_open.h"
 #include "platform/posix/process/stop_cleanup.h"
 
 namespace posix {
@@ -65,15 +66,14 @@ bool KernelCopyUnavailable(int errnoValue) {
 
 // Removes one temporary if nobody is writing it.
 bool RemoveIfStale(int folder, const std::string& entry) {
-  // O_NOFOLLOW and the regular-file check: a link or a device planted under
-  // a temporary's name is neither opened through nor removed.
-  const int fd = ::openat(folder, entry.c_str(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // Its type is known before anything is opened: a link planted under a
+  // temporary's name is not followed, and a FIFO or a device is only named,
+  // never opened (a FIFO's blocked writer would go on), nor removed.
+  struct stat facts;
+  const int fd = OpenTypeCheckedAt(folder, entry, O_RDONLY | O_NOFOLLOW, facts);
   if (fd < 0) return false;
   bool removed = false;
-  struct stat facts;
-  if (::fstat(fd, &facts) == 0 && S_ISREG(facts.st_mode) &&
-      ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+  if (S_ISREG(facts.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
       // Between the open and the lock the name may have gone to another file
       // (its writer renamed it into place, or another cleaner removed it and a
       // new writer took the name): only the file locked here is removed.
@@ -82,14 +82,6 @@ bool RemoveIfStale(int folder, const std::string& entry) {
   }
   ::close(fd);
   return removed;
-}
-
-// The process's umask; reading it means setting it, and it is set back at
-// once (one thread runs the copy).
-mode_t CurrentUmask() {
-  const mode_t mask = ::umask(S_IWGRP | S_IWOTH);
-  ::umask(mask);
-  return mask;
 }
 
 // The owner and group of the file being replaced, where this process may set
@@ -253,11 +245,11 @@ int TemporaryCopy::Fill(int source, off_t& copied) {
   }
 }
 
-mode_t LocalCopyMode(mode_t source, const struct stat* existing, mode_t umask) {
+mode_t LocalCopyMode(mode_t source, const struct stat* existing) {
   mode_t mode = existing != nullptr
                     ? existing->st_mode
-                    : ((S_IRUSR | S_IWUSR) | (source & (S_IRUSR | S_IXUSR | S_IRGRP | S_IXGRP |
-                                                         S_IROTH | S_IXOTH))) & ~umask;
+                    : (S_IRUSR | S_IWUSR) | (source & (S_IRUSR | S_IXUSR | S_IRGRP | S_IXGRP |
+                                                        S_IROTH | S_IXOTH));
   return mode & (S_IRWXU | S_IRWXG | S_IRWXO) & ~S_IWOTH;
 }
 
@@ -267,7 +259,7 @@ int TemporaryCopy::Seal(const struct stat& source, const struct stat* existing) 
   if (existing != nullptr) {
     if (int failure = KeepOwner(fd_, *existing)) return failure;
   }
-  if (::fchmod(fd_, LocalCopyMode(source.st_mode, existing, CurrentUmask())) != 0) return errno;
+  if (::fchmod(fd_, LocalCopyMode(source.st_mode, existing)) != 0) return errno;
   const timespec times[2] = {source.st_atim, source.st_mtim};
   if (::futimens(fd_, times) != 0) return errno;
   if (::fsync(fd_) != 0) return errno;

@@ -14,8 +14,12 @@ bool SameFile(const struct stat& one, const struct stat& other) {
 }  // namespace
 
 int OpenTypeChecked(const std::string& hostPath, int flags, struct stat& facts) {
+  return OpenTypeCheckedAt(AT_FDCWD, hostPath, flags, facts);
+}
+
+int OpenTypeCheckedAt(int folder, const std::string& name, int flags, struct stat& facts) {
   // A name-only descriptor: the kernel resolves the links but opens nothing.
-  const int named = ::open(hostPath.c_str(), O_PATH | O_CLOEXEC);
+  const int named = ::openat(folder, name.c_str(), O_PATH | O_CLOEXEC | (flags & O_NOFOLLOW));
   if (named < 0) return -1;
   if (::fstat(named, &facts) != 0) {
     const int failure = errno;
@@ -25,13 +29,14 @@ int OpenTypeChecked(const std::string& hostPath, int flags, struct stat& facts) 
   }
   if (!S_ISREG(facts.st_mode) && !S_ISDIR(facts.st_mode)) return named;
 
-  // Reopened through the descriptor, so the file opened is the one checked
-  // even if the name is changed meanwhile. Without /proc the name is opened
-  // again and must still lead to the same file.
+  // Reopened through the descriptor (its /proc entry is a link to follow,
+  // whatever O_NOFOLLOW said of the name), so the file opened is the one
+  // checked even if the name is changed meanwhile. Without /proc the name is
+  // opened again and must still lead to the same file.
   const int openFlags = flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-  int fd = ::open(("/proc/self/fd/" + std::to_string(named)).c_str(), openFlags);
+  int fd = ::open(("/proc/self/fd/" + std::to_string(named)).c_str(), openFlags & ~O_NOFOLLOW);
   if (fd < 0 && errno == ENOENT) {
-    fd = ::open(hostPath.c_str(), openFlags);
+    fd = ::openat(folder, name.c_str(), openFlags);
     struct stat reopened;
     if (fd >= 0 && (::fstat(fd, &reopened) != 0 || !SameFile(reopened, facts))) {
       ::close(fd);

@@ -18,4 +18,8 @@ namespace posix {
 // descriptor, or -1 with errno set.
 int OpenTypeChecked(const std::string& hostPath, int flags, struct stat& facts);
 
+// The same for `name` in the open folder `folder`; with O_NOFOLLOW in flags
+// a link is named itself, never followed.
+int OpenTypeCheckedAt(int folder, const std::string& name, int flags, struct stat& facts);
+
 }  // namespace posix

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/posix/files/handle.h"
+#include "platform/posix/files/share_bounds.h"
 #include "platform/posix/text/locale_id.h"
 #include "platform/posix/pe/pe_image.h"
 #include "platform/posix/pe/version_block.h"
@@ -51,7 +52,8 @@ class FileImage : public ImageSource {
 
 // The version resource of the file at a Windows path; false with the last
 // error set. The file is opened as CreateFileW opens it, so its failures
-// carry the same codes.
+// carry the same codes; a file that a share's link leads out of the share
+// is refused as one that can't be read.
 bool ReadFileVersionResource(LPCWSTR fileName, std::vector<uint8_t>& bytes) {
   if (fileName == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -66,6 +68,8 @@ bool ReadFileVersionResource(LPCWSTR fileName, std::vector<uint8_t>& bytes) {
   struct stat facts;
   if (object == nullptr) {
     code = ERROR_INVALID_HANDLE;
+  } else if (LeavesItsShare(fileName, object->hostPath, object->fd)) {
+    code = ERROR_ACCESS_DENIED;
   } else if (::fstat(object->fd, &facts) != 0) {
     code = Win32ErrorFromErrno(errno);
   } else {

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -103,7 +104,7 @@ TEST_F(CopyFileTest, EmptySourceGivesEmptyCopy) {
 
 // The local program must not become replaceable by other users: a new copy
 // takes the owner's read and write bits and the server's read and execute
-// bits under the umask; a replaced copy keeps its own bits. Neither is ever
+// bits, whatever the umask; a replaced copy keeps its own bits. Neither is ever
 // writable by others, set-user-ID, set-group-ID or sticky.
 TEST_F(CopyFileTest, ModeOfTheLocalCopy) {
   struct Case {
@@ -117,7 +118,10 @@ TEST_F(CopyFileTest, ModeOfTheLocalCopy) {
       {"new from a read-only share", 0555, 0, 022, 0755},
       {"new from a private share", 0700, 0, 022, 0700},
       {"new with set-ID bits on the share", 07755, 0, 022, 0755},
-      {"new under a private umask", 0755, 0, 077, 0700},
+      // A first copy's mode is the run's own choice of no one: the umask of
+      // a root job or of a user's login does not reach it.
+      {"new under a private umask", 0755, 0, 077, 0755},
+      {"new under a umask without the owner's write", 0555, 0, 0222, 0755},
       {"new under an open umask", 0777, 0, 0, 0755},  // write comes from no share
       {"replaced keeps its bits", 07755, 0644, 022, 0644},
       {"replaced 0777 of an earlier build", 0755, 0777, 022, 0775},
@@ -166,53 +170,68 @@ TEST_F(CopyFileTest, ReplacedCopyKeepsItsOwnerAndGroup) {
 }
 
 // Windows writes through a link: the file it leads to is replaced, beside
-// itself, and the link stays. A dangling link is replaced as a missing file
-// is; a link to a device leaves the device alone.
+// itself, and the link stays. A link that can't be followed (dangling, or
+// to a file on no drive) is replaced itself, as a missing file is; a link to
+// a device leaves the device alone. A link that another user planted, on
+// the file or on its folder, is never written through.
 TEST_F(CopyFileTest, LinkedDestinationIsReplacedAtItsTarget) {
+  TempFolder elsewhere;  // on no drive once drive Z: is unmapped
+  const fs::path outside = elsewhere.WriteFile("XNMPAYRO.exe", "old");
+  enum Outcome { kThrough, kReplaced, kRefused };
   struct Case {
     const char* what;
-    const char* target;  // under the temporary folder, or an absolute path
-    bool targetExists;
-    BOOL copied;
-    DWORD code;
+    fs::path target;
+    bool folderLink;  // the program's folder is the link, else the program
+    bool planted;     // the link is another user's (only root can set it up)
+    Outcome outcome;
   } cases[] = {
-      {"link to a shared install", "shared/XNMPAYRO.exe", true, TRUE, 0},
-      {"link through a link", "chain", true, TRUE, 0},
-      {"dangling link", "shared/gone.exe", false, TRUE, 0},
-      {"link to a device", "/dev/null", true, FALSE, ERROR_ACCESS_DENIED},
+      {"link to a shared install", temp_ / "shared/XNMPAYRO.exe", false, false, kThrough},
+      {"link through a link", temp_ / "chain", false, false, kThrough},
+      {"dangling link", temp_ / "shared/gone.exe", false, false, kReplaced},
+      {"link to a device", "/dev/null", false, false, kRefused},
+      {"link to a file on no drive", outside, false, false, kReplaced},
+      {"link another user planted", temp_ / "shared/XNMPAYRO.exe", false, true, kRefused},
+      {"folder link another user planted", temp_ / "shared", true, true, kRefused},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (c.planted && ::geteuid() != 0) {
+      std::cout << "[ SKIPPED ] " << c.what << ": needs root to set up another user's link\n";
+      continue;
+    }
     std::error_code ignored;
     fs::remove_all(temp_ / "ZARVEK", ignored);
     fs::remove_all(temp_ / "shared", ignored);
     fs::remove(temp_ / "chain", ignored);
-    fs::create_directories(LocalFolder());
     const fs::path shared = temp_.WriteFile("shared/XNMPAYRO.exe", "old");
     ::chmod(shared.c_str(), 0750);
     fs::create_symlink(shared, temp_ / "chain");
     WriteServer("new", 0755);
-    const fs::path target = c.target[0] == '/' ? fs::path(c.target) : temp_ / c.target;
-    fs::create_symlink(target, Local());
+    const fs::path link = c.folderLink ? LocalFolder() : Local();
+    fs::create_directories(link.parent_path());
+    fs::create_symlink(c.target, link);
+    if (c.planted) {
+      ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+    }
+    if (c.target == outside) ::setenv("RUD_DRIVE_Z", "", 1);
 
     SetLastError(0);
-    EXPECT_EQ(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE), c.copied);
-    if (!c.copied) {
-      EXPECT_EQ(GetLastError(), c.code);
+    const BOOL copied = CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE);
+    ::unsetenv("RUD_DRIVE_Z");
+    EXPECT_EQ(copied, c.outcome != kRefused);
+    if (c.outcome == kRefused) {
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     }
-
-    if (!c.targetExists) {
-      // Replaced as a missing file is: the link is gone, the copy in its place.
-      EXPECT_FALSE(fs::is_symlink(Local()));
+    EXPECT_EQ(fs::is_symlink(link), c.outcome != kReplaced);
+    if (c.outcome == kReplaced) {
+      // The link is gone, the copy in its place; its target is untouched.
       EXPECT_EQ(ReadFileBytes(Local()), "new");
+      EXPECT_EQ(ReadFileBytes(outside), "old");
       continue;
     }
-    EXPECT_TRUE(fs::is_symlink(Local()));
-    if (c.target[0] == '/') continue;
-    EXPECT_EQ(ReadFileBytes(shared), c.copied ? "new" : "old");
+    EXPECT_EQ(ReadFileBytes(shared), c.outcome == kThrough ? "new" : "old");
     EXPECT_EQ(StatOf(shared).st_mode & 07777, 0750u);  // the target's own bits
     EXPECT_EQ(EntriesOf(temp_ / "shared"), std::set<std::string>{"XNMPAYRO.exe"});
-    EXPECT_EQ(EntriesOf(LocalFolder()), std::set<std::string>{"XNMPAYRO.exe"});
   }
 }
 
@@ -321,6 +340,15 @@ TEST_F(CopyFileTest, FailuresKeepOldCopyAndLeaveNoTemporary) {
       {"source not matching its size",
        [](CopyFileTest& t) { t.WriteLocal("old", 0755); },
        u"/proc/self/status", kLocalCopy, FALSE, ERROR_SHARING_VIOLATION},
+      // Drive Q: is mapped to a folder, as a network drive is: a link there
+      // to a file of the workstation is not followed.
+      {"source linked out of its drive",
+       [](CopyFileTest& t) {
+         fs::create_directories(t.Server().parent_path());
+         fs::create_symlink("/etc/passwd", t.Server());
+         t.WriteLocal("old", 0755);
+       },
+       kServerCopy, kLocalCopy, FALSE, ERROR_ACCESS_DENIED},
       {"drive without a mapping",
        [](CopyFileTest& t) {
          t.WriteServer("new", 0755);

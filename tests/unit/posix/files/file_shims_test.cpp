@@ -197,11 +197,19 @@ TEST_F(FileShimsTest, CreatingFolders) {
       {u"X:", ERROR_PATH_NOT_FOUND},
       {u"X:\\", ERROR_PATH_NOT_FOUND},
       {u"X:\\new", ERROR_PATH_NOT_FOUND},
+      // Through a folder link that another user planted: made nowhere.
+      {u"Q:\\planted\\new", ERROR_ACCESS_DENIED},
   };
+  const bool root = geteuid() == 0;
+  if (root) {
+    fs::create_directory_symlink(temp_ / "folder", temp_ / "planted");
+    ASSERT_EQ(lchown((temp_ / "planted").c_str(), 65534, 65534), 0);
+  }
   // A tight umask does not reach the folders made: rwxr-xr-x, as install -d.
   const mode_t previousMask = ::umask(077);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::u16string(c.path)));
+    if (!root && std::u16string(c.path).find(u"planted") != std::u16string::npos) continue;
     SetLastError(0);
     EXPECT_EQ(CreateDirectoryW(c.path, nullptr), c.error == 0 ? TRUE : FALSE);
     EXPECT_EQ(GetLastError(), c.error);
@@ -215,6 +223,7 @@ TEST_F(FileShimsTest, CreatingFolders) {
   }
   EXPECT_FALSE(fs::exists(temp_ / "gone"));
   EXPECT_FALSE(fs::exists(temp_ / "drive-x"));
+  EXPECT_FALSE(fs::exists(temp_ / "folder" / "new"));
 }
 
 // A device or a FIFO behind a name is named, never opened: a FIFO's writer

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -136,8 +137,25 @@ TEST_F(StaleCopiesTest, RemovesWhatDeadWritersLeftAndNothingElse) {
   kept.erase(killed);
   kept.erase(".XNMPAYRO.exe.rud-OLDone");
 
+  // A writer waiting for the FIFO's reader: no cleaner may be that reader.
+  const fs::path fifo = temp_ / ".XNMPAYRO.exe.rud-Fifo01";
+  std::atomic<bool> writerWentOn{false};
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    writerWentOn = true;
+    if (fd >= 0) ::close(fd);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the writer waits by now
+
   EXPECT_EQ(posix::RemoveStaleCopies(folder_, kName), 2);
 
+  for (int wait = 0; wait < 20 && !writerWentOn; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_FALSE(writerWentOn);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  writer.join();
+  ::close(reader);
   EXPECT_EQ(EntriesOf(temp_.Path()), kept);
   EXPECT_TRUE(NameLeadsTo(folder_, live.Name(), live.Descriptor()));
   EXPECT_EQ(ReadFileBytes(victim), "precious");
