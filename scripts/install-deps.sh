@@ -24,7 +24,10 @@ run_packages=(cmake ninja-build g++ googletest locales)
 # dpkg-buildflags gives the Linux program its hardening flags;
 # scripts/check-packages.sh reads the ZIP with unzip, renders the manual page
 # with man-db, runs lintian on the .deb and reads rud.exe's resources with
-# wrestool (icoutils).
+# wrestool (icoutils). The tests and the benchmark serve the update folder
+# from private Samba servers (samba) through a FUSE client (smbnetfs), read
+# their counters with smbstatus (smbclient's companion tools) and compare
+# with rsync.
 test_packages=(
   libgtest-dev
   clang libclang-rt-14-dev
@@ -33,6 +36,7 @@ test_packages=(
   wine wine32 wine64
   strace valgrind
   dpkg-dev unzip man-db lintian icoutils
+  samba smbnetfs smbclient rsync
 )
 # es_ES.ISO-8859-1: the tests' locale whose codeset is not UTF-8.
 locales_wanted=(es_ES.UTF-8 es_MX.UTF-8 en_US.UTF-8 es_ES.ISO-8859-1)
