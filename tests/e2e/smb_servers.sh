@@ -2,12 +2,14 @@
 # Two private Samba servers and a FUSE client for the end-to-end tests and the
 # benchmark, all under one state folder, in a network namespace of their own:
 #
-#   smb_servers.sh start DIR OWNER_PID [MOUNTS]
+#   smb_servers.sh start DIR OWNER_PID [MOUNTS [CACHE]]
 #       server 1 (127.0.0.1) shares DIR/upd as "upd" and holds the DFS
 #       namespace "dfs", whose folder "suite" links to server 2 (127.0.0.2),
 #       which shares DIR/upd2 as "upd". Each of MOUNTS (1 by default) smbnetfs
 #       mounts, DIR/mnt, DIR/mnt2, ..., shows \\host\share as
-#       <mount>/host/share, each with its own SMB sessions. Everything is
+#       <mount>/host/share, each with its own SMB sessions. The kernel keeps
+#       what the client told it for CACHE seconds (0 by default: the tests
+#       change the server's disk between runs; CIFS keeps it 1 s). Everything is
 #       torn down when OWNER_PID ends, whatever way it ends.
 #       Exit 77 with one line on standard output when this machine can't.
 #   smb_servers.sh check            exit 77 and the line as above where start would
@@ -63,7 +65,7 @@ case $command in
   start) ;;
   *) echo "usage: $0 start|stop|down|up DIR ..." >&2; exit 2 ;;
 esac
-owner=$3 mounts=${4:-1}
+owner=$3 mounts=${4:-1} cache=${5:-0}
 mkdir -p "$dir/upd" "$dir/upd2" "$dir/dfs" "$dir/home/.smb"
 ln -sfn 'msdfs:127.0.0.2\upd' "$dir/dfs/suite"
 for n in 1 2; do
@@ -109,7 +111,7 @@ rm -f "$dir/stopping" "$dir/ready"
 
 # The namespace lives as long as its keeper: a loop that watches the owner.
 setsid unshare -n bash -c '
-  dir=$1 owner=$2 mounts=$3
+  dir=$1 owner=$2 mounts=$3 cache=$4
   echo $$ >"$dir/namespace.pid"
   ip link set lo up
   smbd -s "$dir/srv1/smb.conf" -D && smbd -s "$dir/srv2/smb.conf" -D || exit 1
@@ -117,15 +119,14 @@ setsid unshare -n bash -c '
   while [ $n -le $mounts ]; do
     mount=$dir/mnt; [ $n = 1 ] || mount=$dir/mnt$n
     mkdir -p "$mount"
-    # No kernel caching: the tests change the server disk between runs.
-    HOME=$dir/home smbnetfs "$mount" -o allow_other,attr_timeout=0,entry_timeout=0,negative_timeout=0 ||
-      exit 1
+    HOME=$dir/home smbnetfs "$mount" \
+      -o "allow_other,attr_timeout=$cache,entry_timeout=$cache,negative_timeout=$cache" || exit 1
     n=$((n + 1))
   done
   touch "$dir/ready"
   while kill -0 "$owner" 2>/dev/null && [ ! -e "$dir/stopping" ]; do sleep 1; done
   exec bash "$0" stop "$dir"
-' "$0" "$dir" "$owner" "$mounts" </dev/null >"$dir/keeper.log" 2>&1 &
+'  "$0" "$dir" "$owner" "$mounts" "$cache" </dev/null >"$dir/keeper.log" 2>&1 &
 
 tries=0
 until [ -e "$dir/ready" ]; do
