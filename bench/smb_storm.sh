@@ -112,3 +112,23 @@ for w in $sizes; do
     done
   done
 done
+echo
+echo "Where rud's requests go (smbnetfs turns each lookup the kernel does not"
+echo "answer from its cache into CREATE, GETINFO, CLOSE):"
+echo
+echo "- path lookups: the four names below the share (Garh, NM, bin, the"
+echo "  program), 4 CREATE + 4 GETINFO + 4 CLOSE; this is all a run with nothing to"
+echo "  do costs, exactly what \`cp -u\` costs;"
+echo "- version read (an update only): one open of the server copy, one READ"
+echo "  (the headers and the version resource lie in its first block), CLOSE;"
+echo "  after that read the kernel's cached times of the server copy are stale, so"
+echo "  its next lookups (the version line's date, the copy's own) reach the"
+echo "  client again: about 2 CREATE + 1 GETINFO + 2 CLOSE;"
+echo "- copy: one open, the file's READs (as cp's), CLOSE, and a GETINFO on the"
+echo "  open file after the copy: a server copy rewritten meanwhile is refused."
+echo
+echo "The version's size and its block used to be read by two opens of the file"
+echo "(one per version call: 38 requests per updating run, CREATE 10, GETINFO 7,"
+echo "READ 10); the block is now read once. What rud asks beyond"
+echo "\`cp -u\` is the version line the job shows and the check that the copy is"
+echo "whole. KEEPALIVE requests are the clients' own, not the job's."

@@ -410,6 +410,9 @@ World::~World() {
   std::error_code ignored;
   if (leg_ == Leg::Wine) fs::remove_all(DriveC() / "ZARVEK", ignored);
   if (served_ == Served::OverSmb) EmptyShares();
+  if (served_ == Served::OverSmb && leg_ == Leg::Wine) {
+    for (const char* host : {"127.0.0.1", "127.0.0.2"}) fs::remove(WinePrefix() / "dosdevices" / "unc" / host, ignored);
+  }
 }
 
 fs::path World::ServerFolder() const {
