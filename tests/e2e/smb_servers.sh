@@ -32,14 +32,14 @@ kill_server() {
   rm -f "$dir/srv$1/smbd.pid"
 }
 unmount_all() {
-  for mount in "$dir"/mnt*; do fusermount -u -z "$mount" 2>/dev/null || true; done
+  for mount in "$dir"/mnt*; do umount -l "$mount" 2>/dev/null || true; done
 }
 
 # Why this machine can't run the servers; nothing when it can.
 why_not() {
   if [ "$(id -u)" != 0 ]; then echo "not root"; return; fi
   if [ ! -c /dev/fuse ]; then echo "no /dev/fuse"; return; fi
-  for tool in smbd smbnetfs fusermount unshare nsenter ip; do
+  for tool in smbd smbnetfs unshare nsenter ip; do
     command -v $tool >/dev/null || { echo "$tool is not installed"; return; }
   done
   unshare -n true 2>/dev/null || echo "no network namespace of our own (unshare -n)"
