@@ -25,7 +25,9 @@ class OnEachLeg : public testing::TestWithParam<Setting> {
   std::optional<World> world_;
 };
 
-#define RUD_IN_SETTINGS(suite, ...)                                             \
-  INSTANTIATE_TEST_SUITE_P(Legs, suite, testing::Values(__VA_ARGS__), \
-                           [](const testing::TestParamInfo<Setting>& info) { return SettingName(info.param); })
+#define RUD_IN_SETTINGS(suite, ...)                                         \
+  INSTANTIATE_TEST_SUITE_P(Legs, suite, testing::Values(__VA_ARGS__),          \
+                           [](const testing::TestParamInfo<Setting>& info) {   \
+                             return SettingName(info.param);                   \
+                           })
 #define RUD_ON_EACH_LEG(suite) RUD_IN_SETTINGS(suite, Leg::Native, Leg::Wine)

@@ -373,6 +373,8 @@ std::optional<std::string> LegUnavailable(Leg leg) {
 
 namespace {
 
+fs::path WineUncLink() { return WinePrefix() / "dosdevices" / "unc" / "127.0.0.1"; }
+
 // The share's files as the last world left them go; the share itself stays.
 void EmptyShares() {
   for (int server : {1, 2}) {
@@ -396,23 +398,20 @@ World::World(Leg leg, Served served) : leg_(leg), served_(served) {
   if (served_ == Served::Folder) return;
   EmptyShares();
   if (leg_ == Leg::Wine) {
-    // Wine finds \\host\share\rest at dosdevices/unc/host/share/rest.
-    const fs::path unc = WinePrefix() / "dosdevices" / "unc";
-    fs::create_directories(unc);
-    for (const char* host : {"127.0.0.1", "127.0.0.2"}) {
-      fs::remove(unc / host, ignored);
-      fs::create_directory_symlink(PrivateSmbServer()->Mount() / host, unc / host);
-    }
+    // Wine finds \\host\share\rest at dosdevices/unc/host/share/rest. Only
+    // the first server is named there: the second is reached through DFS.
+    fs::create_directories(WineUncLink().parent_path());
+    fs::remove(WineUncLink(), ignored);
+    fs::create_directory_symlink(PrivateSmbServer()->Mount() / "127.0.0.1", WineUncLink());
   }
 }
 
 World::~World() {
   std::error_code ignored;
   if (leg_ == Leg::Wine) fs::remove_all(DriveC() / "ZARVEK", ignored);
-  if (served_ == Served::OverSmb) EmptyShares();
-  if (served_ == Served::OverSmb && leg_ == Leg::Wine) {
-    for (const char* host : {"127.0.0.1", "127.0.0.2"}) fs::remove(WinePrefix() / "dosdevices" / "unc" / host, ignored);
-  }
+  if (served_ == Served::Folder) return;
+  EmptyShares();
+  if (leg_ == Leg::Wine) fs::remove(WineUncLink(), ignored);
 }
 
 fs::path World::ServerFolder() const {
