@@ -24,7 +24,11 @@ run_packages=(cmake ninja-build g++ googletest locales)
 # dpkg-buildflags gives the Linux program its hardening flags;
 # scripts/check-packages.sh reads the ZIP with unzip, renders the manual page
 # with man-db, runs lintian on the .deb and reads rud.exe's resources with
-# wrestool (icoutils).
+# wrestool (icoutils). The tests and the benchmark serve the update folder
+# from private Samba servers (samba) through a FUSE client (smbnetfs), read
+# their counters with smbstatus, and compare with rsync (smbclient looks at a
+# share by hand when one misbehaves); the servers' network
+# namespace gets its loopback up with ip (iproute2).
 test_packages=(
   libgtest-dev
   clang libclang-rt-14-dev
@@ -33,6 +37,7 @@ test_packages=(
   wine wine32 wine64
   strace valgrind
   dpkg-dev unzip man-db lintian icoutils
+  samba smbnetfs smbclient rsync iproute2
 )
 # es_ES.ISO-8859-1: the tests' locale whose codeset is not UTF-8.
 locales_wanted=(es_ES.UTF-8 es_MX.UTF-8 en_US.UTF-8 es_ES.ISO-8859-1)

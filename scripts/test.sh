@@ -101,9 +101,19 @@ elif [[ -n ${RUD_WINDOWS_LEGS:-} && ${RUD_WINDOWS_LEGS} != auto ]]; then
   fail "RUD_WINDOWS_LEGS is '${RUD_WINDOWS_LEGS}': use x86_64, auto or leave it unset"
 fi
 
+# The update scenarios run a second time with the server served by private
+# Samba servers (tests/e2e/smb_servers.sh), where this machine allows them.
+if smb_why=$(bash tests/e2e/smb_servers.sh check); then
+  smb_leg=1
+else
+  smb_leg=
+  say "the SMB share leg does not run here: ${smb_why#no private SMB server here: }"
+  legs_skipped+=("SMB share: ${smb_why#no private SMB server here: }")
+fi
+
 # Wine leg filter for a second pass of the end-to-end tests: the native runs
 # have been made once already.
-wine_only_filter='-*/Native:*Native.*:LoadTest.*:PosixCaller.*'
+wine_only_filter='-*/Native:*/NativeOverSmb:*Native.*:Load*.*:PosixCaller.*'
 native_done=
 
 run_windows_leg() {
@@ -128,6 +138,7 @@ else
   legs_skipped+=("i686 suite: $i686_why")
 fi
 run_windows_leg x86_64 win64 "$wine64"
+[[ -n $smb_leg ]] && legs_run+=("SMB share (native and Windows, with DFS)")
 
 smoke_note="not needed (the i686 suite ran)"
 if [[ $i686_support != native ]]; then

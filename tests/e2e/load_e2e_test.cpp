@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/smb_server.h"
 #include "e2e/world.h"
 #include "support/pe_writer.h"
 
@@ -217,6 +218,7 @@ class RudProcess {
     }
     environment.push_back("LANG=C.UTF-8");
     environment.push_back("RUD_DRIVE_C=" + world.DriveC().string());
+    for (const auto& [name, value] : world.ServerEnvironment()) environment.push_back(name + "=" + value);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -337,12 +339,10 @@ class LoadTest : public testing::Test {
   }
 
   const World& world() const { return *world_; }
-  fs::path ServerCopy() const { return world().folder() / "server/Garh/NM/bin" / kFileName; }
+  fs::path ServerCopy() const { return world().ServerFolder() / "Garh/NM/bin" / kFileName; }
   fs::path LocalFolder() const { return world().DriveC() / "ZARVEK/Garh/NM/bin"; }
   fs::path LocalCopy() const { return LocalFolder() / kFileName; }
-  std::vector<std::string> Arguments() const {
-    return {world().ProgramPathOf(world().folder() / "server"), kProgram};
-  }
+  std::vector<std::string> Arguments() const { return {world().ServerArgument(), kProgram}; }
   fs::path Output(const std::string& name) const { return world().folder() / name; }
 
   // Starts a run against an installed program and stops it while its
@@ -523,6 +523,47 @@ TEST_F(LoadTest, AServerCopyRewrittenInPlaceDuringTheCopyIsRefused) {
   ASSERT_TRUE(caught) << "no run could be caught in the middle of its copy";
 }
 
+// The same copy cut off by the share: its server stops in the middle.
+class LoadOverSmb : public LoadTest {
+ protected:
+  void SetUp() override {
+    if (std::optional<std::string> reason = SettingUnavailable(Setting(Leg::Native, Served::OverSmb))) {
+      GTEST_SKIP() << *reason;
+    }
+    world_.emplace(Leg::Native, Served::OverSmb);
+  }
+};
+
+TEST_F(LoadOverSmb, AServerStoppedMidCopyLeavesTheOldCopyAndTheNextRunUpdates) {
+  const Image server = ProgramImage(u"12.6.0.4", off_t{64} << 20, 4);
+  const Image old = ProgramImage(u"12.6.0.3", 100000, 3);
+  WriteImage(ServerCopy(), server, kServerTime);
+
+  bool caught = false;
+  int attempt = 0;
+  for (; attempt < kAttempts && !caught; ++attempt) {
+    WriteImage(LocalCopy(), old, kOldLocalTime);
+    std::optional<RudProcess> run;
+    if (!StartAndStopMidCopy(run, server.size, "cut")) continue;
+    caught = true;
+    PrivateSmbServer()->Down(1);
+    run->Continue();
+    EXPECT_EQ(run->Wait(), 1);
+    // The share's read fails with EIO, which is Windows' "device not functioning" (31).
+    EXPECT_EQ(LinesOf(run->Out()).back(), std::string(kCopyFailure) + "Error al Copiar31") << run->Out();
+    EXPECT_EQ(run->Err(), "");
+    EXPECT_TRUE(HoldsImage(LocalCopy(), old, kOldLocalTime));
+    EXPECT_EQ(EntriesOf(LocalFolder()), std::set<std::string>{kFileName});
+    PrivateSmbServer()->Up(1);
+  }
+  RecordProperty("attempts", attempt);
+  ASSERT_TRUE(caught) << "no run could be caught in the middle of its copy";
+
+  RudProcess next(world(), Arguments(), Output("next"));
+  EXPECT_EQ(next.Wait(), 0) << next.Out();
+  EXPECT_TRUE(HoldsImage(LocalCopy(), server, kServerTime));
+}
+
 // Memcheck over the plain binary on the run's main roads: every byte it
 // reads is defined, and nothing is lost at the end.
 TEST_F(LoadTest, MemcheckFindsNoErrorAndNoLeak) {
@@ -566,7 +607,7 @@ TEST_F(LoadTest, MemcheckFindsNoErrorAndNoLeak) {
     SCOPED_TRACE(c.name);
     std::error_code ignored;
     fs::remove_all(world().DriveC() / "ZARVEK", ignored);
-    fs::remove_all(world().folder() / "server", ignored);
+    fs::remove_all(world().ServerFolder(), ignored);
     c.arrange();
     RudProcess run(world(), c.withArguments ? Arguments() : std::vector<std::string>{},
             Output(std::string("memcheck-") + c.name), memcheck);

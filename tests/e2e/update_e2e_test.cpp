@@ -25,6 +25,7 @@
 
 #include "console/text.h"
 #include "e2e/e2e_fixture.h"
+#include "e2e/smb_server.h"
 #include "fileinfo/version_info.h"
 #include "support/pe_writer.h"
 
@@ -127,18 +128,19 @@ class Update : public OnEachLeg {
     spanish_ = LocaleGenerated(kSpanish);
   }
 
-  fs::path Server() { return world().folder() / "server"; }
-  std::string ServerArgument() { return world().ProgramPathOf(Server()); }
+  fs::path Server() { return world().ServerFolder(); }
+  std::string ServerArgument() { return world().ServerArgument(); }
   fs::path ServerCopy() { return Server() / "Garh" / "NM" / "bin" / "XNMPAYRO.exe"; }
   fs::path LocalRoot() { return world().DriveC() / "ZARVEK"; }
   fs::path LocalFolder() { return LocalRoot() / "Garh" / "NM" / "bin"; }
   fs::path LocalCopy() { return LocalFolder() / "XNMPAYRO.exe"; }
 
-  // Back to an empty server and no installed suite.
+  // Back to an empty server and no installed suite. (A share's own folder
+  // stays: its server holds it open.)
   void Reset() {
-    fs::remove_all(Server());
-    fs::remove_all(LocalRoot());
     fs::create_directories(Server());
+    for (const auto& entry : fs::directory_iterator(Server())) fs::remove_all(entry.path());
+    fs::remove_all(LocalRoot());
   }
 
   void Put(const fs::path& file, const std::string& bytes, const LocalTime& lastWrite) {
@@ -273,7 +275,8 @@ class Update : public OnEachLeg {
 
   bool spanish_ = false;
 };
-RUD_ON_EACH_LEG(Update);
+RUD_IN_SETTINGS(Update, Leg::Native, Leg::Wine, Setting(Leg::Native, Served::OverSmb),
+                Setting(Leg::Wine, Served::OverSmb));
 
 TEST_P(Update, EveryOutcomeOfTheDecision) {
   struct Row {
@@ -364,6 +367,24 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
       EXPECT_TRUE(SameInstant(LastWrite(ServerCopy()), InstantOf(*row.server)));
     }
   }
+}
+
+// Windows keeps times in 100-ns ticks; the server's disk may keep a finer
+// remainder, which no copy can carry: once installed, the program is as new
+// as the server copy, and the next run finds nothing to do.
+TEST_P(Update, AServerTimeFinerThanAHundredNanosecondsIsInstalledOnce) {
+  LocalTime fine = kNewer;
+  fine.nanoseconds = 123'456'789;
+  Put(LocalCopy(), kOldBuild.bytes, kOlder);
+  Put(ServerCopy(), kNewBuild.bytes, fine);
+
+  RunResult first = RunRud();
+  EXPECT_EQ(first.exitCode, 0) << first.out;
+  EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
+
+  RunResult second = RunRud();
+  ExpectOutput(second.out, Head());
+  EXPECT_EQ(second.exitCode, 0);
 }
 
 // The code of an EOSError report in the output, or -1.
@@ -536,13 +557,72 @@ TEST_P(Update, AFolderInTheLocalCopysPlaceHasNoVersionToShow) {
   EXPECT_TRUE(fs::is_empty(LocalCopy()));
 }
 
+// The server as a file share: one that stops answering, and a DFS namespace
+// that leads to a second server.
+class UpdateOverSmb : public Update {};
+RUD_IN_SETTINGS(UpdateOverSmb, Setting(Leg::Native, Served::OverSmb), Setting(Leg::Wine, Served::OverSmb));
+
+TEST_P(UpdateOverSmb, AServerThatIsDownCountsAsMissingUntilItIsBack) {
+  struct Row {
+    const char* name;
+    bool serverUp;
+    bool installed;  // the old build in place before the run
+    std::vector<std::string> lines;  // after the head
+    int exitCode;
+  };
+  const Row rows[] = {
+      {"down, the program not installed", false, false, {kNeitherFound}, 1},
+      {"down, the program installed", false, true, {}, 0},
+      {"back",
+       true,
+       true,
+       {std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer),
+        std::string("Antigua Versión: ") + kOldBuild.fileVersion + " " + DateText(kOlder), kSuccess},
+       0},
+  };
+  Put(ServerCopy(), kNewBuild.bytes, kNewer);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.installed && !fs::exists(LocalCopy())) Put(LocalCopy(), kOldBuild.bytes, kOlder);
+    if (!row.serverUp) PrivateSmbServer()->Down(1);
+
+    RunResult result = RunRud();
+    PrivateSmbServer()->Up(1);
+
+    std::vector<std::string> lines = Head();
+    lines.insert(lines.end(), row.lines.begin(), row.lines.end());
+    ExpectOutput(result.out, lines);
+    EXPECT_EQ(result.exitCode, row.exitCode);
+    EXPECT_FALSE(result.timedOut);
+    if (row.installed) {
+      EXPECT_EQ(ReadFileBytes(LocalCopy()), row.serverUp ? kNewBuild.bytes : kOldBuild.bytes);
+    }
+  }
+}
+
+// A DFS namespace in front of several servers is one more share to rud.
+TEST_P(UpdateOverSmb, ADfsLinkLeadsToTheSecondServer) {
+  const std::string namespaceFolder = "\\\\127.0.0.1\\dfs\\suite";
+  Put(PrivateSmbServer()->Share(2) / "Garh" / "NM" / "bin" / "XNMPAYRO.exe", kNewBuild.bytes, kNewer);
+  Put(LocalCopy(), kOldBuild.bytes, kOlder);
+
+  RunResult result = RunRud({namespaceFolder, "XNMPAYRO"});
+
+  std::vector<std::string> lines = Head(namespaceFolder);
+  lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
+  lines.push_back(std::string("Antigua Versión: ") + kOldBuild.fileVersion + " " + DateText(kOlder));
+  lines.push_back(kSuccess);
+  ExpectOutput(result.out, lines);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
+  EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(kNewer)));
+}
+
 // Cases that only one leg can set up.
 class UpdateNative : public Update {};
-INSTANTIATE_TEST_SUITE_P(Legs, UpdateNative, testing::Values(Leg::Native),
-                         [](const testing::TestParamInfo<Leg>& info) { return LegName(info.param); });
+RUD_IN_SETTINGS(UpdateNative, Leg::Native);
 class UpdateWine : public Update {};
-INSTANTIATE_TEST_SUITE_P(Legs, UpdateWine, testing::Values(Leg::Wine),
-                         [](const testing::TestParamInfo<Leg>& info) { return LegName(info.param); });
+RUD_IN_SETTINGS(UpdateWine, Leg::Wine);
 
 // The system text of a report is in the locale's language, whole: a server
 // copy that is no program (193) and one whose resource section lies outside

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "e2e/smb_server.h"
+
 extern char** environ;
 
 namespace fs = std::filesystem;
@@ -336,6 +338,18 @@ std::string WineLoader() {
 
 std::string LegName(Leg leg) { return leg == Leg::Native ? "Native" : "Wine"; }
 
+std::string SettingName(const Setting& setting) {
+  return LegName(setting.leg) + (setting.served == Served::OverSmb ? "OverSmb" : "");
+}
+
+void PrintTo(const Setting& setting, std::ostream* out) { *out << SettingName(setting); }
+
+std::optional<std::string> SettingUnavailable(const Setting& setting) {
+  if (std::optional<std::string> reason = LegUnavailable(setting.leg)) return reason;
+  if (setting.served == Served::OverSmb) return SmbServerUnavailable();
+  return std::nullopt;
+}
+
 fs::path WindowsBuildFolder() {
   std::string build = EnvironmentValue("RUD_WINDOWS_BUILD");
   return build.empty() ? EnvironmentValue("RUD_WIN32_BUILD") : build;
@@ -357,7 +371,22 @@ std::optional<std::string> LegUnavailable(Leg leg) {
   return std::nullopt;
 }
 
-World::World(Leg leg) : leg_(leg) {
+namespace {
+
+fs::path WineUncLink() { return WinePrefix() / "dosdevices" / "unc" / "127.0.0.1"; }
+
+// The share's files as the last world left them go; the share itself stays.
+void EmptyShares() {
+  for (int server : {1, 2}) {
+    for (const auto& entry : fs::directory_iterator(PrivateSmbServer()->Share(server))) {
+      fs::remove_all(entry.path());
+    }
+  }
+}
+
+}  // namespace
+
+World::World(Leg leg, Served served) : leg_(leg), served_(served) {
   std::error_code ignored;
   if (leg_ == Leg::Native) {
     fs::create_directories(DriveC());
@@ -366,11 +395,36 @@ World::World(Leg leg) : leg_(leg) {
     // without an installed suite.
     fs::remove_all(DriveC() / "ZARVEK", ignored);
   }
+  if (served_ == Served::Folder) return;
+  EmptyShares();
+  if (leg_ == Leg::Wine) {
+    // Wine finds \\host\share\rest at dosdevices/unc/host/share/rest. Only
+    // the first server is named there: the second is reached through DFS.
+    fs::create_directories(WineUncLink().parent_path());
+    fs::remove(WineUncLink(), ignored);
+    fs::create_directory_symlink(PrivateSmbServer()->Mount() / "127.0.0.1", WineUncLink());
+  }
 }
 
 World::~World() {
   std::error_code ignored;
   if (leg_ == Leg::Wine) fs::remove_all(DriveC() / "ZARVEK", ignored);
+  if (served_ == Served::Folder) return;
+  EmptyShares();
+  if (leg_ == Leg::Wine) fs::remove(WineUncLink(), ignored);
+}
+
+fs::path World::ServerFolder() const {
+  return served_ == Served::OverSmb ? PrivateSmbServer()->Share(1) : folder_ / "server";
+}
+
+std::string World::ServerArgument() const {
+  return served_ == Served::OverSmb ? "\\\\127.0.0.1\\upd" : ProgramPathOf(ServerFolder());
+}
+
+std::map<std::string, std::string> World::ServerEnvironment() const {
+  if (served_ == Served::Folder) return {};
+  return {{"RUD_UNC_ROOT", PrivateSmbServer()->Mount().string()}};
 }
 
 fs::path World::DriveC() const {
@@ -413,6 +467,7 @@ RunResult World::Run(const RunOptions& options) const {
     process.argv.insert(process.argv.end(), options.arguments.begin(), options.arguments.end());
     std::map<std::string, std::string> env = {
         {"LC_ALL", ""}, {"LC_CTYPE", ""}, {"LANG", "C.UTF-8"}, {"RUD_DRIVE_C", DriveC().string()}};
+    env.merge(ServerEnvironment());
     for (const auto& change : options.environment) env[change.first] = change.second;
     process.environment = EnvironmentWith(env);
     return RunProcess(process, adjusted, folder_.Path());

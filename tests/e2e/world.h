@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,21 @@ std::string LegName(Leg leg);
 
 // Why a leg can't run on this machine; nothing when it can.
 std::optional<std::string> LegUnavailable(Leg leg);
+
+// Where the update server is: a folder of the host, or the share \\127.0.0.1\upd
+// of a private SMB server (see smb_server.h), which the native program
+// reaches through RUD_UNC_ROOT and Wine through its prefix's dosdevices/unc.
+enum class Served { Folder, OverSmb };
+
+// A leg and where its server is; a plain leg serves from a folder.
+struct Setting {
+  Setting(Leg leg, Served served = Served::Folder) : leg(leg), served(served) {}
+  Leg leg;
+  Served served;
+};
+std::string SettingName(const Setting& setting);
+void PrintTo(const Setting& setting, std::ostream* out);  // GoogleTest shows a setting by its name
+std::optional<std::string> SettingUnavailable(const Setting& setting);
 
 // The Windows build folder RUD_WINDOWS_BUILD names; empty when it is unset.
 std::filesystem::path WindowsBuildFolder();
@@ -85,13 +101,20 @@ struct RunResult {
 
 class World {
  public:
-  explicit World(Leg leg);
+  explicit World(Leg leg, Served served = Served::Folder);
   ~World();
   World(const World&) = delete;
   World& operator=(const World&) = delete;
 
   Leg leg() const { return leg_; }
   const TempFolder& folder() const { return folder_; }
+
+  // The host folder that holds the server's files, and the server folder
+  // as the program is given it.
+  std::filesystem::path ServerFolder() const;
+  std::string ServerArgument() const;
+  // What the native program's environment needs to reach the server.
+  std::map<std::string, std::string> ServerEnvironment() const;
 
   // The host folder that is drive C: for the program.
   std::filesystem::path DriveC() const;
@@ -108,5 +131,6 @@ class World {
 
  private:
   Leg leg_;
+  Served served_;
   TempFolder folder_;
 };

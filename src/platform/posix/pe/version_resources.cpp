@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/posix/files/handle.h"
@@ -90,13 +92,24 @@ bool ReadFileVersionResource(LPCWSTR fileName, std::vector<uint8_t>& bytes) {
   return found;
 }
 
+// The block GetFileVersionInfoSizeW read, kept for the GetFileVersionInfoW
+// that follows it for the same file: the file is opened and read once, which
+// on a share saves the server an open, its reads and a close.
+struct SizedBlock {
+  std::u16string fileName;
+  std::vector<uint8_t> bytes;
+};
+std::optional<SizedBlock> lastSized;
+
 }  // namespace
 }  // namespace posix
 
 DWORD GetFileVersionInfoSizeW(LPCWSTR fileName, LPDWORD handle) {
   if (handle != nullptr) *handle = 0;
+  posix::lastSized.reset();
   std::vector<uint8_t> bytes;
   if (!posix::ReadFileVersionResource(fileName, bytes)) return 0;
+  posix::lastSized = posix::SizedBlock{fileName, bytes};
   return static_cast<DWORD>(bytes.size());
 }
 
@@ -111,7 +124,12 @@ BOOL GetFileVersionInfoW(LPCWSTR fileName, DWORD, DWORD size, LPVOID data) {
     return FALSE;
   }
   std::vector<uint8_t> bytes;
-  if (!posix::ReadFileVersionResource(fileName, bytes)) return FALSE;
+  if (posix::lastSized && fileName != nullptr && posix::lastSized->fileName == fileName) {
+    bytes = std::move(posix::lastSized->bytes);
+    posix::lastSized.reset();
+  } else if (!posix::ReadFileVersionResource(fileName, bytes)) {
+    return FALSE;
+  }
   const size_t copied = std::min<size_t>(size, bytes.size());
   std::memcpy(data, bytes.data(), copied);
   posix::FitBlockLength(static_cast<uint8_t*>(data), copied);
