@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/posix/files/copy_file.h"
-#include "platform/posix/process/stop_cleanup.h"
+#include "platform/posix/process/stop_signals.h"
 
 namespace posix {
 namespace {
