@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "platform/posix/files/host_path.h"
+#include "platform/posix/files/path_errors.h"
 #include "platform/posix/files/type_checked_open.h"
 #include "platform/posix/win32_api.h"
 #include "platform/posix/win_error.h"
@@ -81,17 +82,6 @@ void SplitHostPath(const std::string& path, std::string& folder, std::string& na
     folder = path.substr(0, slash);
     name = path.substr(slash + 1);
   }
-}
-
-// Windows tells a missing file in an existing folder (ERROR_FILE_NOT_FOUND)
-// from a path whose folder is missing (ERROR_PATH_NOT_FOUND).
-void SetMissingFileError(const std::string& hostPath) {
-  std::string folder;
-  std::string name;
-  SplitHostPath(hostPath, folder, name);
-  struct stat folderFacts;
-  const bool folderExists = ::stat(folder.c_str(), &folderFacts) == 0 && S_ISDIR(folderFacts.st_mode);
-  SetLastError(folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
 }
 
 BOOL Fail(int errnoValue) {
@@ -192,8 +182,7 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
   struct stat before;
   posix::Descriptor source(posix::OpenTypeChecked(sourcePath, O_RDONLY, before));
   if (!source.valid()) {
-    if (errno != ENOENT) return posix::Fail(errno);
-    posix::SetMissingFileError(sourcePath);
+    posix::SetLastErrorForPath(errno, sourcePath);
     return FALSE;
   }
   if (S_ISDIR(before.st_mode)) return posix::Fail(EISDIR);
