@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/path_errors.h"
 #include "platform/posix/files/type_checked_open.h"
@@ -120,7 +121,7 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
   }
   // Windows keeps writers out of a file being read: copying a file onto
   // itself fails as a sharing violation.
-  if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) {
+  if (SameFile(existing, source)) {
     SetLastError(ERROR_SHARING_VIOLATION);
     return false;
   }
