@@ -10,6 +10,12 @@
 #include "platform/posix/text/utf.h"
 
 namespace posix {
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
 namespace {
 
 // Where a Windows path starts on the host, and how far ".." may climb.
@@ -99,11 +105,6 @@ std::string LookedUp(const std::string& base, const std::vector<std::u16string>&
     }
     path = JoinedPath(path, name);
   }
-  return path;
-}
-
-std::string WithoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
 }
 

@@ -25,6 +25,9 @@ namespace posix {
 // separator keeps a slash at its end.
 bool HostPathOf(LPCWSTR windowsPath, std::string& hostPath);
 
+// The path without the slashes at its end; "/" stays as it is.
+std::string WithoutTrailingSlashes(std::string path);
+
 // The host folder that is the root of drive letter (either case); false when
 // there is no such drive.
 bool DriveRootOf(char16_t letter, std::string& root);

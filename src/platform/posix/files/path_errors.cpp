@@ -3,14 +3,15 @@
 #include <errno.h>
 #include <sys/stat.h>
 
+#include "platform/posix/files/host_path.h"
 #include "platform/posix/win_error.h"
 
 namespace posix {
 namespace {
 
 // The folder part of a host path ("." for a name in the working folder).
-std::string ParentOf(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+std::string ParentOf(const std::string& hostPath) {
+  const std::string path = WithoutTrailingSlashes(hostPath);
   size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
