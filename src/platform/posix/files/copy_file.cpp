@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 #include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
@@ -146,11 +145,7 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
 std::string FinalTarget(const std::string& path) {
   struct stat facts;
   if (::lstat(path.c_str(), &facts) != 0 || !S_ISLNK(facts.st_mode)) return path;
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string target = resolved;
-  ::free(resolved);
-  return target;
+  return ResolvedHostPath(path);
 }
 
 // A source rewritten in place while it was read: its size or last-write time

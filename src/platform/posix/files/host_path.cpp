@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "platform/posix/files/name_lookup.h"
@@ -14,6 +16,13 @@ namespace posix {
 std::string WithoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
+}
+
+std::string ResolvedHostPath(const std::string& hostPath) {
+  std::error_code error;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(hostPath, error);
+  if (error) return std::filesystem::absolute(hostPath, error).lexically_normal().string();
+  return resolved.string();
 }
 
 namespace {

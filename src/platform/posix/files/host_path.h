@@ -28,6 +28,10 @@ bool HostPathOf(LPCWSTR windowsPath, std::string& hostPath);
 // The path without the slashes at its end; "/" stays as it is.
 std::string WithoutTrailingSlashes(std::string path);
 
+// The path made absolute, with its links and "." and ".." resolved as far as
+// it exists; the rest as it stands.
+std::string ResolvedHostPath(const std::string& hostPath);
+
 // The host folder that is the root of drive letter (either case); false when
 // there is no such drive.
 bool DriveRootOf(char16_t letter, std::string& root);
