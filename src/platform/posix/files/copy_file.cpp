@@ -6,9 +6,6 @@
 #include "platform/posix/files/copy_file.h"
 
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,36 +33,6 @@ class Descriptor {
 
  private:
   int fd_;
-};
-
-// Writing past the file-size limit raises SIGXFSZ, whose default action ends
-// the process. While the signal is held back the write fails with EFBIG
-// instead, which is reported as a full disk; a signal raised meanwhile is
-// consumed before the caller's mask comes back.
-class FileSizeSignalHeld {
- public:
-  FileSizeSignalHeld() {
-    sigemptyset(&signal_);
-    sigaddset(&signal_, SIGXFSZ);
-    sigset_t pending;
-    wasPending_ = sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1;
-    pthread_sigmask(SIG_BLOCK, &signal_, &previous_);
-  }
-  ~FileSizeSignalHeld() {
-    sigset_t pending;
-    if (!wasPending_ && sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1) {
-      const timespec noWait{0, 0};
-      sigtimedwait(&signal_, nullptr, &noWait);
-    }
-    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-  }
-  FileSizeSignalHeld(const FileSizeSignalHeld&) = delete;
-  FileSizeSignalHeld& operator=(const FileSizeSignalHeld&) = delete;
-
- private:
-  sigset_t signal_;
-  sigset_t previous_;
-  bool wasPending_ = false;
 };
 
 void SplitHostPath(const std::string& path, std::string& folder, std::string& name) {
@@ -207,13 +174,10 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
     if (failure == ENOENT) return posix::FailWith(ERROR_PATH_NOT_FOUND);  // folder gone
     return posix::Fail(failure);
   }
+  // Past the file-size limit the write fails with EFBIG, a full disk: the
+  // fault handlers ignore SIGXFSZ (platform/fault_handler.h).
   off_t copied = 0;
-  int failure;
-  {
-    posix::FileSizeSignalHeld held;
-    failure = copy.Fill(source.get(), copied);
-  }
-  if (failure != 0) return posix::Fail(failure);
+  if (int failure = copy.Fill(source.get(), copied)) return posix::Fail(failure);
 
   struct stat after;
   if (::fstat(source.get(), &after) != 0) return posix::Fail(errno);
