@@ -108,7 +108,9 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
 
 // Windows writes through a link to a file: the file the link finally leads
 // to is the one replaced, so that every install sharing it gets the update.
-// A dangling link (or a loop) is replaced itself, as a missing file is.
+// A dangling link is replaced itself, as a missing file is; a loop of links
+// can't be looked through and fails the copy (ELOOP,
+// ERROR_CANT_RESOLVE_FILENAME).
 std::string FinalTarget(const std::string& path) {
   struct stat facts;
   if (::lstat(path.c_str(), &facts) != 0 || !S_ISLNK(facts.st_mode)) return path;
