@@ -1,29 +1,22 @@
-// Any command line split into arguments, and any argument list laid out as
-// the POSIX layer's command line and split back.
+// Any command line split into arguments by the program's own splitter.
 //
-// The first byte picks the input's form:
-//   bit 1 clear: a command line. Bit 0 set: the rest is UTF-16 code units,
-//     two bytes each, little-endian. Bit 0 clear: one byte per code unit,
-//     ASCII as it stands (so quotes, blanks and control characters are a
-//     byte away), and every byte from 0x80 up one of a few units that sit at
-//     the edges of the character classes.
-//   bit 1 set: an argument list, UTF-8 arguments ended by NUL bytes.
+// The first byte picks the input's form: bit 0 set, the rest is UTF-16 code
+// units, two bytes each, little-endian; bit 0 clear, one byte per code unit,
+// ASCII as it stands (so quotes, blanks and control characters are a byte
+// away), and every byte from 0x80 up one of a few units that sit at the
+// edges of the character classes.
 //
 // Checked: no result holds a quote or a NUL; an argument that comes back
 // empty is followed only by empty ones; a negative index gives nothing;
-// nothing after a NUL counts; every argument agrees with a splitter written
-// here in another shape (one pass over the characters, a state per
-// position); and an argument list laid out as a command line splits back
-// into its arguments, less their quotes and less the empty ones.
+// nothing after a NUL counts; and every argument agrees with a splitter
+// written here in another shape (one pass over the characters, a state per
+// position).
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "console/command_line.h"
-#include "platform/posix/process/command_line.h"
-#include "platform/posix/text/utf.h"
 
 namespace {
 
@@ -114,29 +107,6 @@ void CheckSplitting(TextView line) {
   Check(ArgumentOfCommandLine(line, 2147483647).empty());
 }
 
-void CheckLayout(std::string_view bytes) {
-  std::vector<std::string> arguments;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t stop = bytes.find('\0', start);
-    if (stop == std::string_view::npos) stop = bytes.size();
-    arguments.emplace_back(bytes.substr(start, stop - start));
-    start = stop + 1;
-  }
-  std::vector<Text> expected;
-  for (const std::string& argument : arguments) {
-    Text text;
-    for (char16_t c : posix::Utf16FromUtf8(argument)) {
-      if (c != u'"') text += c;
-    }
-    if (!text.empty()) expected.push_back(text);
-  }
-  const Text line = posix::CommandLineOf(arguments);
-  for (size_t n = 0; n <= expected.size(); ++n) {
-    Check(ArgumentOfCommandLine(line, static_cast<int>(n)) == (n < expected.size() ? expected[n] : Text()));
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -144,10 +114,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t form = data[0];
   ++data;
   --size;
-  if (form & 2) {
-    CheckLayout(std::string_view(reinterpret_cast<const char*>(data), size < kMaxUnits ? size : kMaxUnits));
-    return 0;
-  }
   Text line;
   if (form & 1) {
     for (size_t i = 0; i + 1 < size && line.size() < kMaxUnits; i += 2) {

@@ -2,7 +2,7 @@
 # Writes the seeds of fuzz_command_line into the folder given (normally
 # fuzz/corpus/command_line). The first byte of each seed picks its form (see
 # command_line_fuzzer.cpp): \0 a command line one byte per unit, \1 a
-# command line in UTF-16LE, \2 an argument list separated by NUL bytes.
+# command line in UTF-16LE.
 #
 #   bash fuzz/command_line_seeds.sh fuzz/corpus/command_line
 set -euo pipefail
@@ -31,7 +31,3 @@ printf '\0rud \x8b\x80x \x8c\x8dy \x82z' >"$out/edge_units"
 
 # UTF-16LE: a no-break space, a surrogate pair and an unpaired half.
 printf '\1r\0u\0d\0 \0\xa0\0x\0 \0\x3d\xd8\x00\xde \0\x00\xdc"\0' >"$out/utf16"
-
-# Argument lists as the POSIX layer lays them out.
-printf '\2rud\0\\\\srv\\upd\0XNMPAYRO' >"$out/list_typical"
-printf '\2rud\0\0a b\0say "hi"\0\t\0\xc3\xb1\xff' >"$out/list_awkward"

@@ -12,6 +12,10 @@
 # has them (Linux 6.7 and later), so nothing else on the machine sees it;
 # elsewhere system-wide, and unregistered afterwards, also when the smoke
 # fails. An i386 entry that was registered before is left alone and used.
+# A smoke killed outright (SIGKILL) runs no clean-up: where it registered
+# system-wide, its entry stays until removed by hand
+# (echo -1 >/proc/sys/fs/binfmt_misc/rud-qemu-i386), and the next smoke
+# takes it for one registered before.
 # Exit codes: 0 passed, 1 failed, 77 could not run here (the reason is in
 # build/smoke-i686/why).
 set -uo pipefail

@@ -70,7 +70,7 @@ Text GetArgument(int n) {
   // Where the caller handed over a list, its entries are the arguments as
   // given: an empty one stays in its place and none is split again.
   Text listed;
-  if (ListedArgument(n, listed)) return listed;
-  const char16_t* commandLine = U(GetCommandLineW());
+  const char16_t* commandLine = nullptr;
+  if (ListedArgument(n, listed, commandLine)) return listed;
   return ArgumentOfCommandLine(commandLine == nullptr ? TextView() : TextView(commandLine), n);
 }

@@ -143,7 +143,7 @@ uintptr_t ShownCodeAddress(const void* address) {
   const uintptr_t absolute = reinterpret_cast<uintptr_t>(address);
   HMODULE module = nullptr;
   uintptr_t offset = 0;
-  if (CodeAddressShownAsIs(absolute) || !ModuleHolding(address, module, offset)) return absolute;
+  if (kCodeAddressShownAsIs || !ModuleHolding(address, module, offset)) return absolute;
   return offset;
 }
 

@@ -52,7 +52,8 @@ extern int32_t ExitCode;
 // Writes the "Runtime error" line straight to the standard-output handle and
 // ends the process with `number` as exit code. The line shows the address
 // as ShownCodeAddress gives it.
-// Allocates nothing and takes no lock, so a fault handler may call it.
+// Allocates nothing, so a fault handler may call it; its one lock is that
+// of ShownCodeAddress.
 [[noreturn]] void ReportRuntimeError(int32_t number, const void* address);
 
 // The runtime-error number of a fatal fault's kind.
@@ -103,5 +104,7 @@ CodeLocation LocateCode(const void* address);
 // The code address a "Runtime error" line shows: the address itself where
 // the platform shows it as it is (platform/code_address.h: on 32-bit
 // Windows), else its offset within the module that holds it; an address no
-// module holds as it is. Allocates nothing and takes no lock.
+// module holds as it is. Allocates nothing. The module lookup takes the
+// loader's lock on POSIX (dladdr), a lock the program's one thread may take
+// again should the fault have come inside the loader.
 uintptr_t ShownCodeAddress(const void* address);

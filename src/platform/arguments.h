@@ -8,5 +8,6 @@
 
 // True when the platform hands over a list: `argument` is then the n-th
 // entry (n >= 1), decoded from the user's code page, or empty text when the
-// list is shorter. False when there is only a command line to split.
-bool ListedArgument(int n, std::u16string& argument);
+// list is shorter. False when there is only a command line to split:
+// `commandLine` is then that line as GetCommandLineW gives it, read afresh.
+bool ListedArgument(int n, std::u16string& argument, const char16_t*& commandLine);

@@ -269,8 +269,7 @@ typedef OSVERSIONINFOW* LPOSVERSIONINFOW;
 DWORD GetLastError();
 void SetLastError(DWORD code);
 
-// Command line and process.
-LPWSTR GetCommandLineW();
+// Process.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
 [[noreturn]] void ExitProcess(UINT exitCode);

@@ -1,4 +1,9 @@
 // Windows hands a program one command line; the program splits it itself.
 #include "platform/arguments.h"
 
-bool ListedArgument(int, std::u16string&) { return false; }
+#include <windows.h>
+
+bool ListedArgument(int, std::u16string&, const char16_t*& commandLine) {
+  commandLine = reinterpret_cast<const char16_t*>(GetCommandLineW());
+  return false;
+}

@@ -6,16 +6,14 @@
 #include "platform/posix/files/copy_file.h"
 
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/name_lookup.h"
+#include "platform/posix/files/path_errors.h"
 #include "platform/posix/files/share_bounds.h"
 #include "platform/posix/files/type_checked_open.h"
 #include "platform/posix/files/write_path.h"
@@ -48,63 +46,6 @@ class Descriptor {
  private:
   int fd_;
 };
-
-// Writing past the file-size limit raises SIGXFSZ, whose default action ends
-// the process. While the signal is held back the write fails with EFBIG
-// instead, which is reported as a full disk; a signal raised meanwhile is
-// consumed before the caller's mask comes back.
-class FileSizeSignalHeld {
- public:
-  FileSizeSignalHeld() {
-    sigemptyset(&signal_);
-    sigaddset(&signal_, SIGXFSZ);
-    sigset_t pending;
-    wasPending_ = sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1;
-    pthread_sigmask(SIG_BLOCK, &signal_, &previous_);
-  }
-  ~FileSizeSignalHeld() {
-    sigset_t pending;
-    if (!wasPending_ && sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1) {
-      const timespec noWait{0, 0};
-      sigtimedwait(&signal_, nullptr, &noWait);
-    }
-    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-  }
-  FileSizeSignalHeld(const FileSizeSignalHeld&) = delete;
-  FileSizeSignalHeld& operator=(const FileSizeSignalHeld&) = delete;
-
- private:
-  sigset_t signal_;
-  sigset_t previous_;
-  bool wasPending_ = false;
-};
-
-void SplitHostPath(const std::string& path, std::string& folder, std::string& name) {
-  const size_t slash = path.find_last_of('/');
-  // One-character folders are built with assign(count, char): GCC 12 warns
-  // falsely about overlapping copies for the same assignment from a literal.
-  if (slash == std::string::npos) {
-    folder.assign(1, '.');
-    name = path;
-  } else if (slash == 0) {
-    folder.assign(1, '/');
-    name = path.substr(1);
-  } else {
-    folder = path.substr(0, slash);
-    name = path.substr(slash + 1);
-  }
-}
-
-// Windows tells a missing file in an existing folder (ERROR_FILE_NOT_FOUND)
-// from a path whose folder is missing (ERROR_PATH_NOT_FOUND).
-void SetMissingFileError(const std::string& hostPath) {
-  std::string folder;
-  std::string name;
-  SplitHostPath(hostPath, folder, name);
-  struct stat folderFacts;
-  const bool folderExists = ::stat(folder.c_str(), &folderFacts) == 0 && S_ISDIR(folderFacts.st_mode);
-  SetLastError(folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-}
 
 BOOL Fail(int errnoValue) {
   SetLastErrorFromErrno(errnoValue);
@@ -143,7 +84,7 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
   }
   // Windows keeps writers out of a file being read: copying a file onto
   // itself fails as a sharing violation.
-  if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) {
+  if (SameFile(existing, source)) {
     SetLastError(ERROR_SHARING_VIOLATION);
     return false;
   }
@@ -226,8 +167,7 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
   struct stat before;
   posix::Descriptor source(posix::OpenTypeChecked(sourcePath, O_RDONLY, before));
   if (!source.valid()) {
-    if (errno != ENOENT) return posix::Fail(errno);
-    posix::SetMissingFileError(sourcePath);
+    posix::SetLastErrorForPath(errno, sourcePath);
     return FALSE;
   }
   if (S_ISDIR(before.st_mode)) return posix::Fail(EISDIR);
@@ -261,13 +201,10 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
     if (failure == ENOENT) return posix::FailWith(ERROR_PATH_NOT_FOUND);  // folder gone
     return posix::Fail(failure);
   }
+  // Past the file-size limit the write fails with EFBIG, a full disk: the
+  // fault handlers ignore SIGXFSZ (platform/fault_handler.h).
   off_t copied = 0;
-  int failure;
-  {
-    posix::FileSizeSignalHeld held;
-    failure = copy.Fill(source.get(), copied);
-  }
-  if (failure != 0) return posix::Fail(failure);
+  if (int failure = copy.Fill(source.get(), copied)) return posix::Fail(failure);
 
   struct stat after;
   if (::fstat(source.get(), &after) != 0) return posix::Fail(errno);

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 
+#include "platform/posix/files/host_path.h"
 #include "platform/posix/files/path_errors.h"
 
 namespace posix {
@@ -76,8 +77,7 @@ WIN32_FILE_ATTRIBUTE_DATA AttributeDataOf(const struct statx& status, bool links
 bool ReadAttributeData(int folder, const std::string& name, WIN32_FILE_ATTRIBUTE_DATA& data) {
   // A trailing slash would make the host look through a link; Windows
   // reports the link itself, and refuses a trailing separator on a file.
-  std::string bare = name;
-  while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
+  const std::string bare = WithoutTrailingSlashes(name);
   bool mustBeFolder = bare.size() != name.size();
   struct statx status;
   if (statx(folder, bare.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &status) !=

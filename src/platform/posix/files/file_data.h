@@ -11,6 +11,11 @@
 
 namespace posix {
 
+// Whether two host statuses are of one file: the same device and inode.
+inline bool SameFile(const struct stat& one, const struct stat& other) {
+  return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
 // A host time as a FILETIME: 100-ns ticks since 1601-01-01 UTC, at full
 // precision; a time before 1601 is tick 0.
 FILETIME FileTimeOf(const timespec& time);

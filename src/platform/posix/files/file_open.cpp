@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
 #include <string>
 
 #include "platform/posix/files/device_names.h"
@@ -18,14 +16,6 @@
 
 namespace posix {
 namespace {
-
-// The host path a descriptor was reached by, with every link on the way
-// resolved; the path as given when the host can't tell.
-std::string ResolvedPath(const std::string& hostPath) {
-  char resolved[PATH_MAX];
-  if (realpath(hostPath.c_str(), resolved) == nullptr) return hostPath;
-  return resolved;
-}
 
 int OpenFlagsFor(DWORD access) {
   bool reads = (access & GENERIC_READ) != 0;
@@ -61,7 +51,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
-  return posix::HandleOf(new posix::FileObject(fd, posix::ResolvedPath(hostPath)));
+  return posix::HandleOf(new posix::FileObject(fd, posix::ResolvedHostPath(hostPath)));
 }
 
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {

@@ -57,7 +57,7 @@ void FillFindData(const WIN32_FILE_ATTRIBUTE_DATA& data, const std::string& name
 HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData) {
   std::string hostPath;
   if (!posix::HostPathOf(fileName, hostPath)) return INVALID_HANDLE_VALUE;
-  while (hostPath.size() > 1 && hostPath.back() == '/') hostPath.pop_back();
+  hostPath = posix::WithoutTrailingSlashes(hostPath);
   size_t slash = hostPath.find_last_of('/');
   std::string folder = slash == std::string::npos ? "." : hostPath.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);

@@ -25,9 +25,7 @@ bool IsDriveRoot(LPCWSTR pathName, const std::string& hostPath) {
       !posix::DriveRootOf(pathName[0], root)) {
     return false;
   }
-  std::string bare = hostPath;
-  while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
-  return bare == root;
+  return posix::WithoutTrailingSlashes(hostPath) == root;
 }
 
 }  // namespace

@@ -3,13 +3,36 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "platform/posix/files/name_lookup.h"
 #include "platform/posix/text/utf.h"
 
 namespace posix {
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string ParentOf(const std::string& hostPath) {
+  const std::string path = WithoutTrailingSlashes(hostPath);
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string ResolvedHostPath(const std::string& hostPath) {
+  std::error_code error;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(hostPath, error);
+  if (error) return std::filesystem::absolute(hostPath, error).lexically_normal().string();
+  return resolved.string();
+}
+
 namespace {
 
 // Where a Windows path starts on the host, and how far ".." may climb.
@@ -102,11 +125,6 @@ std::string LookedUp(const std::string& base, const std::vector<std::u16string>&
   return path;
 }
 
-std::string WithoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 bool IsHostFolder(const std::string& path) {
   struct stat status;
   return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
@@ -174,11 +192,9 @@ bool ShareFolderOf(LPCWSTR windowsPath, std::string& folder) {
 }
 
 std::string RealPathOf(const std::string& hostPath) {
-  char* resolved = realpath(hostPath.c_str(), nullptr);
-  if (resolved == nullptr) return {};
-  std::string text = resolved;
-  free(resolved);
-  return text;
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::canonical(hostPath, error);
+  return error ? std::string() : resolved.string();
 }
 
 bool LiesWithin(const std::string& path, const std::string& folder) {

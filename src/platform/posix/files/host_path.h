@@ -25,6 +25,17 @@ namespace posix {
 // separator keeps a slash at its end.
 bool HostPathOf(LPCWSTR windowsPath, std::string& hostPath);
 
+// The path without the slashes at its end; "/" stays as it is.
+std::string WithoutTrailingSlashes(std::string path);
+
+// The folder that holds a host path's last name: "." for a bare name, "/"
+// for a name at the root.
+std::string ParentOf(const std::string& hostPath);
+
+// The path made absolute, with its links and "." and ".." resolved as far as
+// it exists; the rest as it stands.
+std::string ResolvedHostPath(const std::string& hostPath);
+
 // The host folder that is the root of drive letter (either case); false when
 // there is no such drive.
 bool DriveRootOf(char16_t letter, std::string& root);

@@ -3,21 +3,10 @@
 #include <errno.h>
 #include <sys/stat.h>
 
+#include "platform/posix/files/host_path.h"
 #include "platform/posix/win_error.h"
 
 namespace posix {
-namespace {
-
-// The folder part of a host path ("." for a name in the working folder).
-std::string ParentOf(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-}  // namespace
 
 DWORD SetLastErrorForPath(int errnoValue, const std::string& hostPath) {
   DWORD code = SetLastErrorFromErrno(errnoValue);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
 
 namespace posix {
@@ -16,7 +17,7 @@ bool LeavesItsShare(LPCWSTR windowsPath, const std::string& hostPath, int fd) {
   struct stat named;
   struct stat open;
   if (root.empty() || file.empty() || ::stat(file.c_str(), &named) != 0 ||
-      ::fstat(fd, &open) != 0 || named.st_dev != open.st_dev || named.st_ino != open.st_ino) {
+      ::fstat(fd, &open) != 0 || !SameFile(named, open)) {
     return true;
   }
   return !LiesWithin(file, root);

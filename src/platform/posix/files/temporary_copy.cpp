@@ -21,8 +21,9 @@
 #include <vector>
 
 #include "platform/posix/files/copy_file.h"
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/type_checked_open.h"
-#include "platform/posix/process/stop_cleanup.h"
+#include "platform/posix/process/stop_signals.h"
 
 namespace posix {
 namespace {
@@ -42,10 +43,6 @@ std::string TemporaryStem(const std::string& name) {
 
 bool IsSuffixCharacter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
-
-bool SameFile(const struct stat& one, const struct stat& other) {
-  return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
 // Whether `entry` in `folder` is still the file open as `fd`.

@@ -4,14 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/posix/files/file_data.h"
+
 namespace posix {
-namespace {
-
-bool SameFile(const struct stat& one, const struct stat& other) {
-  return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
-}
-
-}  // namespace
 
 int OpenTypeChecked(const std::string& hostPath, int flags, struct stat& facts) {
   return OpenTypeCheckedAt(AT_FDCWD, hostPath, flags, facts);

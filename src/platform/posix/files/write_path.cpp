@@ -8,6 +8,7 @@
 #include <deque>
 #include <vector>
 
+#include "platform/posix/files/host_path.h"
 #include "platform/posix/files/name_lookup.h"
 
 namespace posix {
@@ -44,13 +45,6 @@ bool LinkText(int link, std::string& text) {
   }
 }
 
-std::string ParentText(std::string path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos || slash == 0) return "/";
-  path.resize(slash);
-  return path;
-}
-
 int Failed(int fd, int errnoValue) {
   if (fd >= 0) ::close(fd);
   errno = errnoValue;
@@ -65,8 +59,7 @@ bool MayFollowForWriting(const struct stat& link) {
 
 int OpenFolderForWriting(const std::string& hostPath, bool followLast, std::string& folder,
                          std::string& name) {
-  std::string path = hostPath;
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const std::string path = WithoutTrailingSlashes(hostPath);
   std::deque<std::string> pending;
   PutInFront(path, pending);
   const bool absolute = !path.empty() && path[0] == '/';
@@ -92,7 +85,7 @@ int OpenFolderForWriting(const std::string& hostPath, bool followLast, std::stri
         if (parent < 0) return Failed(fd, errno);
         ::close(fd);
         fd = parent;
-        resolved = ParentText(resolved);
+        resolved = ParentOf(resolved);
       }
       continue;
     }

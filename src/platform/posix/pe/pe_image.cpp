@@ -230,10 +230,8 @@ bool FindVersionResource(const ImageSource& image, LANGID userLanguage, Resource
   // Level 1: the resource types; the version resource's type is an ID.
   std::vector<DirectoryEntry> entries;
   if (!ReadDirectory(image, headers, 0, entries, code)) return false;
-  auto type = std::find_if(entries.begin(), entries.end(), [](const DirectoryEntry& entry) {
-    return entry.name == kVersionResourceType;
-  });
-  if (type == entries.end()) {
+  const DirectoryEntry* type = EntryWithId(entries, kVersionResourceType);
+  if (type == nullptr) {
     code = ERROR_RESOURCE_TYPE_NOT_FOUND;
     return false;
   }

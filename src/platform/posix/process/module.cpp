@@ -8,13 +8,11 @@
 #include <sys/auxv.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <string>
 
+#include "platform/posix/files/host_path.h"
 #include "platform/posix/text/utf.h"
 #include "platform/posix/win32_api.h"
-#include "platform/posix/win_error.h"
 
 namespace {
 
@@ -27,13 +25,7 @@ bool StartedFilePath(std::string& path) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
   }
-  char* resolved = realpath(started, nullptr);
-  if (resolved == nullptr) {
-    posix::SetLastErrorFromErrno(errno);
-    return false;
-  }
-  path = resolved;
-  free(resolved);
+  path = posix::ResolvedHostPath(started);
   return true;
 }
 

@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-#include "platform/posix/process/stop_cleanup.h"
+#include "platform/posix/process/stop_signals.h"
 
 namespace posix {
 namespace {

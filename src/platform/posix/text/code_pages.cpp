@@ -209,7 +209,7 @@ std::u16string TextOfUserCodePage(std::string_view bytes) {
   std::u16string text;
   const char* codeset = CodesetOfCodePage(codePage);
   if (codeset != nullptr && DecodeWithIconv(codeset, bytes, text)) return text;
-  return Utf16FromUtf8(bytes);
+  return Utf16FromUtf8(bytes);  // no converter for the code page: see code_pages.h
 }
 
 }  // namespace posix

@@ -25,7 +25,10 @@ UINT UserCodePage();
 // Bytes in the user's code page (arguments, as a POSIX caller hands them
 // over) as UTF-16. A byte sequence the code page does not define becomes
 // U+FFFD. The C locale's ASCII says nothing about bytes above 127; there
-// they are read as UTF-8, the encoding of the host's file names here.
+// they are read as UTF-8, the encoding of the host's file names here. So
+// they are where the C library has no converter from the code page (iconv
+// without its conversion modules): ASCII and UTF-8 names still come through
+// whole, and a byte that is no UTF-8 becomes U+FFFD rather than a guess.
 std::u16string TextOfUserCodePage(std::string_view bytes);
 
 }  // namespace posix

@@ -5,7 +5,6 @@
 #include <langinfo.h>
 #include <locale.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -24,16 +23,6 @@ constexpr LCTYPE kUseAnsiCodePage = 0x40000000u;
 constexpr LCTYPE kReturnNumber = 0x20000000u;
 constexpr LCID kLocaleNeutral = 0;
 
-// The name the user's environment gives the time category, as setlocale
-// would read it.
-std::string UserLocaleName() {
-  for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return value;
-  }
-  return "C";
-}
-
 // The user's locale, opened once per name. A locale that isn't installed on
 // this host is read as the C locale, under the C locale's identifier.
 struct UserLocale {
@@ -44,7 +33,7 @@ struct UserLocale {
 
 const UserLocale& CurrentUserLocale() {
   static UserLocale current;
-  const std::string name = UserLocaleName();
+  const std::string name = UserLocaleName("LC_TIME");
   if (current.handle != nullptr && current.name == name) return current;
   locale_t handle = newlocale(LC_TIME_MASK, name.c_str(), nullptr);
   LCID lcid = LocaleIdOfName(name);

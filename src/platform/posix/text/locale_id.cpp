@@ -3,7 +3,6 @@
 #include <locale.h>
 
 #include <cstdlib>
-#include <string>
 
 namespace posix {
 namespace {
@@ -78,15 +77,16 @@ LCID LocaleIdOfName(std::string_view name) {
   return static_cast<LCID>(sublanguage) << 10 | primary;
 }
 
-LANGID UserInterfaceLanguage() {
-  std::string name = "C";
-  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+std::string UserLocaleName(const char* categoryVariable) {
+  for (const char* variable : {"LC_ALL", categoryVariable, "LANG"}) {
     const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') {
-      name = value;
-      break;
-    }
+    if (value != nullptr && *value != '\0') return value;
   }
+  return "C";
+}
+
+LANGID UserInterfaceLanguage() {
+  const std::string name = UserLocaleName("LC_MESSAGES");
   locale_t installed = newlocale(LC_MESSAGES_MASK, name.c_str(), nullptr);
   if (installed == nullptr) return static_cast<LANGID>(kEnglishUnitedStates);
   freelocale(installed);

@@ -2,6 +2,7 @@
 // in the low 10 bits, the sublanguage (territory) above it.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "platform/posix/win32_api.h"
@@ -12,6 +13,11 @@ namespace posix {
 // locales read as 0x0409; a language Windows has no identifier for gives
 // LOCALE_CUSTOM_UNSPECIFIED (0x1000).
 LCID LocaleIdOfName(std::string_view name);
+
+// The locale name the environment gives one category, as setlocale reads it:
+// LC_ALL, else the category's own variable (such as "LC_TIME"), else LANG;
+// the first that is set and not empty, "C" when none is.
+std::string UserLocaleName(const char* categoryVariable);
 
 // The language the user reads messages and resources in: the identifier of
 // the locale that LC_ALL, LC_MESSAGES or LANG names, when it is installed;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fault_handler.h"
 #include "platform/stop_signals.h"
 #include "platform/win32.h"
 #include "support/temp_folder.h"
@@ -375,8 +376,8 @@ TEST_F(CopyFileTest, FailuresKeepOldCopyAndLeaveNoTemporary) {
 }
 
 // Past the file-size limit the kernel raises SIGXFSZ, which would end the
-// process; the copy must come back with a full disk instead. Run in a child so
-// the limit and any signal stay there.
+// process; under the program's fault handlers the copy must come back with a
+// full disk instead. Run in a child so the limit and the handlers stay there.
 TEST_F(CopyFileTest, FileSizeLimitIsAFullDisk) {
   WriteServer(Bytes(256 * 1024, 's'), 0755);
   WriteLocal("old", 0755);
@@ -384,7 +385,7 @@ TEST_F(CopyFileTest, FileSizeLimitIsAFullDisk) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    ::signal(SIGXFSZ, SIG_DFL);
+    InstallFaultHandlers([](FatalFault, const void*) { ::_exit(203); });
     rlimit limit{};
     ::getrlimit(RLIMIT_FSIZE, &limit);
     limit.rlim_cur = 16 * 1024;

@@ -86,7 +86,7 @@ TEST(PeImage, BrokenImagesFailWithTheirCode) {
        ERROR_RESOURCE_DATA_NOT_FOUND},
       {"resources cut off", [](std::string& i) { i.resize(kResources + 0x20); },
        ERROR_RESOURCE_DATA_NOT_FOUND},
-      {"no version type", [](std::string& i) { Put32(i, kTypeEntry, 3); },
+      {"types out of order", [](std::string& i) { Put16(i, kResources + 14, 3); },
        ERROR_RESOURCE_TYPE_NOT_FOUND},
       {"version type a leaf", [](std::string& i) { Put32(i, kTypeEntry + 4, 0x18); },
        ERROR_RESOURCE_DATA_NOT_FOUND},
