@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
@@ -192,9 +193,9 @@ bool ShareFolderOf(LPCWSTR windowsPath, std::string& folder) {
 }
 
 std::string RealPathOf(const std::string& hostPath) {
-  std::error_code error;
-  const std::filesystem::path resolved = std::filesystem::canonical(hostPath, error);
-  return error ? std::string() : resolved.string();
+  char resolved[PATH_MAX];
+  if (realpath(hostPath.c_str(), resolved) == nullptr) return {};
+  return resolved;
 }
 
 bool LiesWithin(const std::string& path, const std::string& folder) {
