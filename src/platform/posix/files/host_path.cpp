@@ -1,6 +1,7 @@
 #include "platform/posix/files/host_path.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
@@ -25,6 +26,19 @@ std::string ParentOf(const std::string& hostPath) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+bool LinkTextAt(int folder, const char* name, std::string& text) {
+  std::string buffer(256, '\0');
+  for (;;) {
+    const ssize_t got = ::readlinkat(folder, name, buffer.data(), buffer.size());
+    if (got < 0) return false;
+    if (static_cast<size_t>(got) < buffer.size()) {
+      text.assign(buffer.data(), static_cast<size_t>(got));
+      return true;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
 }
 
 std::string ResolvedHostPath(const std::string& hostPath) {

@@ -36,6 +36,11 @@ std::string ParentOf(const std::string& hostPath);
 // it exists; the rest as it stands.
 std::string ResolvedHostPath(const std::string& hostPath);
 
+// The text of the link `name` in the open folder `folder` (AT_FDCWD for the
+// working folder), read whole however long; an empty name reads the link
+// open as `folder` itself (O_PATH | O_NOFOLLOW). False with errno set.
+bool LinkTextAt(int folder, const char* name, std::string& text);
+
 // The host folder that is the root of drive letter (either case); false when
 // there is no such drive.
 bool DriveRootOf(char16_t letter, std::string& root);

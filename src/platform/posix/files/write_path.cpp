@@ -30,21 +30,6 @@ void PutInFront(const std::string& path, std::deque<std::string>& names) {
   names.insert(names.begin(), found.begin(), found.end());
 }
 
-// The text of the link open (O_PATH | O_NOFOLLOW) as `link`: the very link
-// whose owner was checked, even if its name has changed since.
-bool LinkText(int link, std::string& text) {
-  std::vector<char> buffer(256);
-  for (;;) {
-    const ssize_t got = ::readlinkat(link, "", buffer.data(), buffer.size());
-    if (got < 0) return false;
-    if (static_cast<size_t>(got) < buffer.size()) {
-      text.assign(buffer.data(), static_cast<size_t>(got));
-      return true;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 int Failed(int fd, int errnoValue) {
   if (fd >= 0) ::close(fd);
   errno = errnoValue;
@@ -105,8 +90,8 @@ int OpenFolderForWriting(const std::string& hostPath, bool followLast, std::stri
       std::string target;
       const int failure = !MayFollowForWriting(facts) ? EACCES
                           : ++links > kMaxLinks      ? ELOOP
-                          : !LinkText(child, target) ? errno
-                                                     : 0;
+                          : !LinkTextAt(child, "", target) ? errno
+                                                           : 0;
       ::close(child);
       if (failure != 0) return Failed(fd, failure);
       if (target.empty()) return Failed(fd, ENOENT);

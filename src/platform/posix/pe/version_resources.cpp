@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/files/handle.h"
@@ -109,8 +110,9 @@ DWORD GetFileVersionInfoSizeW(LPCWSTR fileName, LPDWORD handle) {
   posix::lastSized.reset();
   std::vector<uint8_t> bytes;
   if (!posix::ReadFileVersionResource(fileName, bytes)) return 0;
-  posix::lastSized = posix::SizedBlock{fileName, bytes};
-  return static_cast<DWORD>(bytes.size());
+  const auto size = static_cast<DWORD>(bytes.size());
+  posix::lastSized = posix::SizedBlock{fileName, std::move(bytes)};
+  return size;
 }
 
 BOOL GetFileVersionInfoW(LPCWSTR fileName, DWORD, DWORD size, LPVOID data) {

@@ -4,6 +4,7 @@
 // back in Windows form, '/' shown as '\', which HostPathOf turns back into
 // the same host path.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <link.h>
 #include <sys/auxv.h>
 #include <unistd.h>
@@ -30,16 +31,7 @@ bool StartedFilePath(std::string& path) {
 }
 
 bool ExecutablePath(std::string& path) {
-  std::string buffer(256, '\0');
-  for (;;) {
-    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length < 0) return StartedFilePath(path);
-    if (static_cast<size_t>(length) < buffer.size()) {
-      path.assign(buffer.data(), static_cast<size_t>(length));
-      return true;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
+  return posix::LinkTextAt(AT_FDCWD, "/proc/self/exe", path) || StartedFilePath(path);
 }
 
 // The host path of the module loaded at `module`; null is the program.
