@@ -12,6 +12,7 @@
 
 #include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
+#include "platform/posix/files/kept_source.h"
 #include "platform/posix/files/name_lookup.h"
 #include "platform/posix/files/path_errors.h"
 #include "platform/posix/files/share_bounds.h"
@@ -63,7 +64,7 @@ BOOL FailWith(DWORD code) {
 bool MayReplaceDestination(int folder, const std::string& name, const struct stat& source,
                            bool failIfExists, struct stat& existing, bool& exists) {
   exists = false;
-  if (::fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+  if (StatusAt(folder, name.c_str(), AT_SYMLINK_NOFOLLOW, existing) != 0) {
     if (errno == ENOENT) return true;
     SetLastErrorFromErrno(errno);
     return false;
@@ -118,7 +119,7 @@ int OpenDestination(const std::string& targetPath, Descriptor& folder, std::stri
   if (!folder.valid()) return errno;
   overLink = false;
   struct stat facts;
-  if (::fstatat(folder.get(), name.c_str(), &facts, AT_SYMLINK_NOFOLLOW) != 0 ||
+  if (StatusAt(folder.get(), name.c_str(), AT_SYMLINK_NOFOLLOW, facts) != 0 ||
       !S_ISLNK(facts.st_mode)) {
     return 0;
   }
@@ -128,7 +129,7 @@ int OpenDestination(const std::string& targetPath, Descriptor& folder, std::stri
   if (!final.valid() && errno == EACCES) return EACCES;
   struct stat target;
   if (final.valid() && !finalName.empty() &&
-      ::fstatat(final.get(), finalName.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0 &&
+      StatusAt(final.get(), finalName.c_str(), AT_SYMLINK_NOFOLLOW, target) == 0 &&
       LiesOnADrive(JoinedPath(finalPath, finalName))) {
     folder.reset(final.release());
     name = finalName;
@@ -162,17 +163,23 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
   if (!posix::HostPathOf(existingFileName, sourcePath)) return FALSE;
   if (!posix::HostPathOf(newFileName, targetPath)) return FALSE;
 
-  // A FIFO or a device in the source's place is not opened: it neither hangs
-  // the copy nor feels an open.
+  // The file whose version was just read, as it was then; otherwise the name
+  // is opened now. A FIFO or a device in the source's place is not opened: it
+  // neither hangs the copy nor feels an open.
   struct stat before;
-  posix::Descriptor source(posix::OpenTypeChecked(sourcePath, O_RDONLY, before));
+  posix::Descriptor source(posix::TakeKeptForCopy(existingFileName, before));
   if (!source.valid()) {
-    posix::SetLastErrorForPath(errno, sourcePath);
-    return FALSE;
+    source.reset(posix::OpenTypeChecked(sourcePath, O_RDONLY, before));
+    if (!source.valid()) {
+      posix::SetLastErrorForPath(errno, sourcePath);
+      return FALSE;
+    }
+    if (S_ISDIR(before.st_mode)) return posix::Fail(EISDIR);
+    if (!S_ISREG(before.st_mode)) return posix::Fail(EACCES);
+    if (posix::LeavesItsShare(existingFileName, sourcePath, source.get())) {
+      return posix::Fail(EACCES);
+    }
   }
-  if (S_ISDIR(before.st_mode)) return posix::Fail(EISDIR);
-  if (!S_ISREG(before.st_mode)) return posix::Fail(EACCES);
-  if (posix::LeavesItsShare(existingFileName, sourcePath, source.get())) return posix::Fail(EACCES);
 
   // A trailing separator names a folder, never the file to write.
   if (targetPath.back() == '/') return posix::FailWith(ERROR_INVALID_NAME);
@@ -207,7 +214,7 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
   if (int failure = copy.Fill(source.get(), copied)) return posix::Fail(failure);
 
   struct stat after;
-  if (::fstat(source.get(), &after) != 0) return posix::Fail(errno);
+  if (posix::StatusOf(source.get(), after) != 0) return posix::Fail(errno);
   if (posix::SourceChanged(before, after, copied)) {
     return posix::FailWith(ERROR_SHARING_VIOLATION);
   }

@@ -37,7 +37,7 @@ BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes) {
   std::string hostPath;
   if (!posix::HostPathOf(fileName, hostPath)) return FALSE;
   struct stat status {};
-  if (stat(hostPath.c_str(), &status) != 0) {
+  if (posix::StatusAt(AT_FDCWD, hostPath.c_str(), 0, status) != 0) {
     posix::SetLastErrorForPath(errno, hostPath);
     return FALSE;
   }

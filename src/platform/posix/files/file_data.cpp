@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/sysmacros.h>
 
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/path_errors.h"
@@ -25,6 +26,26 @@ bool IsEarlier(const statx_timestamp& a, const statx_timestamp& b) {
 }
 
 }  // namespace
+
+int StatusAt(int folder, const char* name, int flags, struct stat& status) {
+  struct statx facts;
+  if (statx(folder, name, flags, kStatusFields, &facts) != 0) return -1;
+  status = {};
+  status.st_dev = makedev(facts.stx_dev_major, facts.stx_dev_minor);
+  status.st_ino = facts.stx_ino;
+  status.st_mode = facts.stx_mode;
+  status.st_nlink = facts.stx_nlink;
+  status.st_uid = facts.stx_uid;
+  status.st_gid = facts.stx_gid;
+  status.st_rdev = makedev(facts.stx_rdev_major, facts.stx_rdev_minor);
+  status.st_size = static_cast<off_t>(facts.stx_size);
+  status.st_blksize = static_cast<blksize_t>(facts.stx_blksize);
+  status.st_blocks = static_cast<blkcnt_t>(facts.stx_blocks);
+  status.st_atim = TimeOf(facts.stx_atime);
+  status.st_mtim = TimeOf(facts.stx_mtime);
+  status.st_ctim = TimeOf(facts.stx_ctime);
+  return 0;
+}
 
 FILETIME FileTimeOf(const timespec& time) {
   int64_t seconds = static_cast<int64_t>(time.tv_sec) + kSecondsBeforeUnixEpoch;
@@ -80,15 +101,14 @@ bool ReadAttributeData(int folder, const std::string& name, WIN32_FILE_ATTRIBUTE
   const std::string bare = WithoutTrailingSlashes(name);
   bool mustBeFolder = bare.size() != name.size();
   struct statx status;
-  if (statx(folder, bare.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &status) !=
-      0) {
+  if (statx(folder, bare.c_str(), AT_SYMLINK_NOFOLLOW, kStatusFields | STATX_BTIME, &status) != 0) {
     SetLastErrorForPath(errno, bare);
     return false;
   }
   bool linksToFolder = false;
   if (S_ISLNK(status.stx_mode)) {
     struct stat target;
-    linksToFolder = fstatat(folder, bare.c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode);
+    linksToFolder = StatusAt(folder, bare.c_str(), 0, target) == 0 && S_ISDIR(target.st_mode);
   }
   if (mustBeFolder && !S_ISDIR(status.stx_mode) && !S_ISLNK(status.stx_mode)) {
     SetLastErrorForPath(ENOTDIR, bare);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/handle.h"
 #include "platform/posix/win32_api.h"
 #include "platform/posix/win_error.h"
@@ -29,7 +30,7 @@ DWORD GetFileType(HANDLE file) {
   posix::FileObject* object = posix::ObjectAs<posix::FileObject>(file);
   if (object == nullptr) return FILE_TYPE_UNKNOWN;
   struct stat status;
-  if (fstat(object->fd, &status) != 0) {
+  if (posix::StatusOf(object->fd, status) != 0) {
     posix::SetLastErrorFromErrno(errno);
     return FILE_TYPE_UNKNOWN;
   }

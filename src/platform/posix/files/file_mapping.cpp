@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/posix/files/device_names.h"
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/handle.h"
 #include "platform/posix/process/library_entries.h"
 #include "platform/posix/win_error.h"
@@ -82,7 +83,7 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
     return nullptr;
   }
   struct stat status;
-  if (fstat(object->fd, &status) != 0) {
+  if (posix::StatusOf(object->fd, status) != 0) {
     posix::SetLastErrorFromErrno(errno);
     return nullptr;
   }

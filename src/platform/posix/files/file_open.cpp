@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/posix/files/device_names.h"
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/handle.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/path_errors.h"
@@ -58,7 +59,7 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
   posix::FileObject* object = posix::ObjectAs<posix::FileObject>(file);
   if (object == nullptr) return INVALID_FILE_SIZE;
   struct stat status;
-  if (fstat(object->fd, &status) != 0) {
+  if (posix::StatusOf(object->fd, status) != 0) {
     posix::SetLastErrorFromErrno(errno);
     return INVALID_FILE_SIZE;
   }

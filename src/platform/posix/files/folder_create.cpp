@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/path_errors.h"
 #include "platform/posix/files/write_path.h"
@@ -37,7 +38,8 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES) {
   // RUD_DRIVE_C) is a missing drive, not a new folder to install into.
   if (IsDriveRoot(pathName, hostPath)) {
     struct stat facts;
-    const bool there = stat(hostPath.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode);
+    const bool there =
+        posix::StatusAt(AT_FDCWD, hostPath.c_str(), 0, facts) == 0 && S_ISDIR(facts.st_mode);
     SetLastError(there ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
     return FALSE;
   }

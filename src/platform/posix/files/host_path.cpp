@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/name_lookup.h"
 #include "platform/posix/text/utf.h"
 
@@ -122,7 +123,9 @@ std::string LookedUp(const std::string& base, const std::vector<std::u16string>&
   // and each name is its own entry: one look at the disk instead of one per
   // name. Only a path that isn't there is matched name by name.
   struct stat status;
-  if (names.empty() || lstat(exact.c_str(), &status) == 0) return exact;
+  if (names.empty() || StatusAt(AT_FDCWD, exact.c_str(), AT_SYMLINK_NOFOLLOW, status) == 0) {
+    return exact;
+  }
 
   std::string path = base;
   bool found = true;
@@ -142,7 +145,7 @@ std::string LookedUp(const std::string& base, const std::vector<std::u16string>&
 
 bool IsHostFolder(const std::string& path) {
   struct stat status;
-  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+  return StatusAt(AT_FDCWD, path.c_str(), 0, status) == 0 && S_ISDIR(status.st_mode);
 }
 
 // \\host\share: the share's folder under the UNC root. The host and the share

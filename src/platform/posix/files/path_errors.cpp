@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <sys/stat.h>
 
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/win_error.h"
 
@@ -13,7 +14,7 @@ DWORD SetLastErrorForPath(int errnoValue, const std::string& hostPath) {
   if (errnoValue == ENOENT) {
     struct stat status;
     std::string parent = ParentOf(hostPath);
-    if (stat(parent.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+    if (StatusAt(AT_FDCWD, parent.c_str(), 0, status) != 0 || !S_ISDIR(status.st_mode)) {
       code = ERROR_PATH_NOT_FOUND;
       SetLastError(code);
     }

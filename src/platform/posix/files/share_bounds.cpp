@@ -16,8 +16,8 @@ bool LeavesItsShare(LPCWSTR windowsPath, const std::string& hostPath, int fd) {
   // turned round since the open fails the check instead of passing it.
   struct stat named;
   struct stat open;
-  if (root.empty() || file.empty() || ::stat(file.c_str(), &named) != 0 ||
-      ::fstat(fd, &open) != 0 || !SameFile(named, open)) {
+  if (root.empty() || file.empty() || StatusAt(AT_FDCWD, file.c_str(), 0, named) != 0 ||
+      StatusOf(fd, open) != 0 || !SameFile(named, open)) {
     return true;
   }
   return !LiesWithin(file, root);

@@ -49,8 +49,8 @@ bool IsSuffixCharacter(char c) {
 bool NameLeadsTo(int folder, const std::string& entry, int fd) {
   struct stat named;
   struct stat open;
-  return ::fstatat(folder, entry.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-         ::fstat(fd, &open) == 0 && SameFile(named, open);
+  return StatusAt(folder, entry.c_str(), AT_SYMLINK_NOFOLLOW, named) == 0 &&
+         StatusOf(fd, open) == 0 && SameFile(named, open);
 }
 
 // The kernel's copy is refused for some pairs of files (another file system,
@@ -86,7 +86,7 @@ bool RemoveIfStale(int folder, const std::string& entry) {
 // file stays the updater's own, as cp -p and rsync -o leave it.
 int KeepOwner(int fd, const struct stat& existing) {
   struct stat own;
-  if (::fstat(fd, &own) != 0) return errno;
+  if (StatusOf(fd, own) != 0) return errno;
   if (own.st_uid == existing.st_uid && own.st_gid == existing.st_gid) return 0;
   if (::fchown(fd, existing.st_uid, existing.st_gid) == 0) return 0;
   if (errno != EPERM && errno != EINVAL) return errno;

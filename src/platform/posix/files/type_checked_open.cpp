@@ -16,7 +16,7 @@ int OpenTypeCheckedAt(int folder, const std::string& name, int flags, struct sta
   // A name-only descriptor: the kernel resolves the links but opens nothing.
   const int named = ::openat(folder, name.c_str(), O_PATH | O_CLOEXEC | (flags & O_NOFOLLOW));
   if (named < 0) return -1;
-  if (::fstat(named, &facts) != 0) {
+  if (StatusOf(named, facts) != 0) {
     const int failure = errno;
     ::close(named);
     errno = failure;
@@ -33,7 +33,7 @@ int OpenTypeCheckedAt(int folder, const std::string& name, int flags, struct sta
   if (fd < 0 && errno == ENOENT) {
     fd = ::openat(folder, name.c_str(), openFlags);
     struct stat reopened;
-    if (fd >= 0 && (::fstat(fd, &reopened) != 0 || !SameFile(reopened, facts))) {
+    if (fd >= 0 && (StatusOf(fd, reopened) != 0 || !SameFile(reopened, facts))) {
       ::close(fd);
       fd = -1;
       errno = EAGAIN;

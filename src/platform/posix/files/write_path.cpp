@@ -8,6 +8,7 @@
 #include <deque>
 #include <vector>
 
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/name_lookup.h"
 
@@ -76,7 +77,7 @@ int OpenFolderForWriting(const std::string& hostPath, bool followLast, std::stri
     }
     const int child = ::openat(fd, next.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     struct stat facts;
-    if (child < 0 || ::fstat(child, &facts) != 0) {
+    if (child < 0 || StatusOf(child, facts) != 0) {
       const int failure = errno;
       if (child >= 0) ::close(child);
       // A last name that is not there yet is the name to write.

@@ -1,6 +1,7 @@
 // The version-resource calls: the resource is read from the executable's PE
 // image on disk, a few header ranges at a time, and looked up in the copy the
 // caller holds.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/handle.h"
+#include "platform/posix/files/kept_source.h"
 #include "platform/posix/files/share_bounds.h"
 #include "platform/posix/text/locale_id.h"
 #include "platform/posix/pe/pe_image.h"
@@ -21,6 +24,10 @@
 
 namespace posix {
 namespace {
+
+// The kernel's read-ahead window for a file read from its start (128 KiB by
+// default, the size of one network read on a FUSE mount).
+constexpr off_t kFirstReadWindow = 128 * 1024;
 
 // An open image file read with pread, so that only the ranges the headers
 // point at are ever read.
@@ -56,7 +63,8 @@ class FileImage : public ImageSource {
 // The version resource of the file at a Windows path; false with the last
 // error set. The file is opened as CreateFileW opens it, so its failures
 // carry the same codes; a file that a share's link leads out of the share
-// is refused as one that can't be read.
+// is refused as one that can't be read. A file whose version was read is
+// kept open for a copy from it (kept_source.h).
 bool ReadFileVersionResource(LPCWSTR fileName, std::vector<uint8_t>& bytes) {
   if (fileName == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -73,12 +81,18 @@ bool ReadFileVersionResource(LPCWSTR fileName, std::vector<uint8_t>& bytes) {
     code = ERROR_INVALID_HANDLE;
   } else if (LeavesItsShare(fileName, object->hostPath, object->fd)) {
     code = ERROR_ACCESS_DENIED;
-  } else if (::fstat(object->fd, &facts) != 0) {
+  } else if (StatusOf(object->fd, facts) != 0) {
     code = Win32ErrorFromErrno(errno);
   } else {
     // Only a regular file has bytes to read at offsets; anything else reads
     // as an empty image.
     const uint64_t size = S_ISREG(facts.st_mode) ? static_cast<uint64_t>(facts.st_size) : 0;
+    // The header reads are a few small ones near the start. Left to itself
+    // the kernel would read ahead of them in small steps, and the copy that
+    // follows on this descriptor would start from those; asked for the first
+    // full read-ahead window at once, a network file costs one read for the
+    // headers and the copy goes on from there.
+    if (size > 0) ::posix_fadvise(object->fd, 0, kFirstReadWindow, POSIX_FADV_WILLNEED);
     found = ReadVersionResource(FileImage(object->fd, size), UserInterfaceLanguage(), bytes, code);
     // A resource too short for the root node's header is no version block:
     // a buffer of its size could not even hold the length every lookup
@@ -86,6 +100,10 @@ bool ReadFileVersionResource(LPCWSTR fileName, std::vector<uint8_t>& bytes) {
     if (found && bytes.size() < kVersionNodeHeaderSize) {
       found = false;
       code = ERROR_RESOURCE_DATA_NOT_FOUND;
+    }
+    if (found && S_ISREG(facts.st_mode)) {
+      KeepForCopy(fileName, object->fd, facts);
+      object->fd = -1;
     }
   }
   CloseHandle(file);

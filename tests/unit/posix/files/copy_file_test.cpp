@@ -21,6 +21,7 @@
 #include "platform/fault_handler.h"
 #include "platform/stop_signals.h"
 #include "platform/win32.h"
+#include "support/pe_writer.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -267,6 +268,26 @@ TEST_F(CopyFileTest, ProgramRunningFromOldCopyKeepsItsImage) {
   EXPECT_EQ(std::string(seen), "old image");
   ::close(running);
   EXPECT_EQ(ReadFileBytes(local), "new image!");
+}
+
+// The version line shows one file and the copy installs that one, even if
+// the share puts another file under the name in between; a later copy opens
+// the name afresh.
+TEST_F(CopyFileTest, CopyTakesTheFileWhoseVersionWasRead) {
+  const std::string shown =
+      BuildExecutable(PeKind::Pe32, SpanishVersionResource({{u"FileVersion", u"2.0.0.0"}}));
+  WriteServer(shown, 0644);
+  SetTimes(Server(), {1600000000, 0}, {1700000000, 123456700});
+  ASSERT_GT(GetFileVersionInfoSizeW(W(kServerCopy), nullptr), 0u) << GetLastError();
+  fs::rename(temp_.WriteFile("srv/published.exe", "MZ" + Bytes(5000, 'p')), Server());
+  fs::create_directories(LocalFolder());
+
+  ASSERT_TRUE(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE)) << GetLastError();
+  EXPECT_EQ(ReadFileBytes(Local()), shown);
+  EXPECT_EQ(StatOf(Local()).st_mtim.tv_nsec, 123456700);
+
+  ASSERT_TRUE(CopyFileW(W(kServerCopy), W(kLocalCopy), FALSE)) << GetLastError();
+  EXPECT_EQ(ReadFileBytes(Local()), "MZ" + Bytes(5000, 'p'));
 }
 
 TEST_F(CopyFileTest, FailIfExistsOnlyWhereThereIsNoFile) {
