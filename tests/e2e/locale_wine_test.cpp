@@ -45,8 +45,9 @@ TEST(LocaleUnderWine, DateTextInEraFreeLocales) {
     if (probe == nullptr) continue;
     freelocale(probe);
     ++tested;
-    std::map<std::string, std::string> s = Settings(wine_tool::Run(*dump, c.lang, ""));
-    EXPECT_EQ(s["LongMonthNames12"], c.december);
+    const std::string output = wine_tool::Run(*dump, c.lang, "");
+    std::map<std::string, std::string> s = Settings(output);
+    EXPECT_EQ(s["LongMonthNames12"], c.december) << output;
     const std::string midnight = s["Midnight"];
     ASSERT_FALSE(midnight.empty());
     EXPECT_EQ(midnight.find(' '), std::string::npos) << midnight;

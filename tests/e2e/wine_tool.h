@@ -3,6 +3,7 @@
 // a chosen LANG, its standard input and output through files.
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -41,19 +42,34 @@ inline std::string Quoted(const std::string& text) {
 }
 
 // Runs the tool under wine with LANG set (and LC_ALL, LC_MESSAGES, LC_TIME
-// unset), feeding `input`; its standard output without carriage returns.
+// unset), feeding `input`; its standard output without carriage returns, or
+// a line saying how Wine failed, with what it wrote to standard error. A run
+// that ends without a word is made once more, and the first one's trace is
+// left on standard error: Wine has been seen, rarely, to end a start-up that
+// follows a change of LANG (which rewrites its registry) without running the
+// program at all, and that is no fault of the program under test.
 inline std::string Run(const std::filesystem::path& exe, const std::string& lang,
                        const std::string& input) {
   TempFolder folder;
   const auto in = folder.WriteFile("input.txt", input);
   const auto out = folder / "output.txt";
+  const auto err = folder / "errors.txt";
   const std::string command = "env -u LC_ALL -u LC_MESSAGES -u LC_TIME LANG=" + Quoted(lang) +
                               " " + Quoted(WineLoader()) + " " + Quoted(exe.string()) + " < " + Quoted(in.string()) +
-                              " > " + Quoted(out.string()) + " 2>/dev/null";
-  if (std::system(command.c_str()) != 0) return "wine failed: " + command;
-  std::string text = ReadFileBytes(out);
-  std::erase(text, '\r');
-  return text;
+                              " > " + Quoted(out.string()) + " 2> " + Quoted(err.string());
+  std::string failure;
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    const int status = std::system(command.c_str());
+    std::string text = ReadFileBytes(out);
+    if (status == 0 && !text.empty()) {
+      std::erase(text, '\r');
+      return text;
+    }
+    failure = "wine failed (status " + std::to_string(status) + ", " +
+              std::to_string(text.size()) + " bytes out): " + command + "\n" + ReadFileBytes(err);
+    if (attempt == 1) std::fprintf(stderr, "retried once: %s\n", failure.c_str());
+  }
+  return failure;
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {
