@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <wctype.h>
 
+#include "platform/posix/files/file_data.h"
 #include "platform/posix/text/utf.h"
 
 namespace posix {
@@ -59,7 +60,9 @@ std::string JoinedPath(const std::string& folder, const std::string& name) {
 
 std::optional<std::string> EntryNamed(const std::string& folder, const std::string& name) {
   struct stat status;
-  if (lstat(JoinedPath(folder, name).c_str(), &status) == 0) return name;
+  if (StatusAt(AT_FDCWD, JoinedPath(folder, name).c_str(), AT_SYMLINK_NOFOLLOW, status) == 0) {
+    return name;
+  }
   if (errno != ENOENT) return std::nullopt;
   FolderListing listing(folder);
   if (listing.get() == nullptr) return std::nullopt;
