@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/path_errors.h"
 #include "platform/posix/files/write_path.h"
@@ -37,10 +36,7 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES) {
   // A drive is not a folder to create: a root that is missing (a mistyped
   // RUD_DRIVE_C) is a missing drive, not a new folder to install into.
   if (IsDriveRoot(pathName, hostPath)) {
-    struct stat facts;
-    const bool there =
-        posix::StatusAt(AT_FDCWD, hostPath.c_str(), 0, facts) == 0 && S_ISDIR(facts.st_mode);
-    SetLastError(there ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
+    SetLastError(posix::IsHostFolder(hostPath) ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
   // Reached through trusted links only: a folder link that another user

@@ -42,6 +42,11 @@ bool LinkTextAt(int folder, const char* name, std::string& text) {
   }
 }
 
+bool IsHostFolder(const std::string& path) {
+  struct stat status;
+  return StatusAt(AT_FDCWD, path.c_str(), 0, status) == 0 && S_ISDIR(status.st_mode);
+}
+
 std::string ResolvedHostPath(const std::string& hostPath) {
   std::error_code error;
   std::filesystem::path resolved = std::filesystem::weakly_canonical(hostPath, error);
@@ -141,11 +146,6 @@ std::string LookedUp(const std::string& base, const std::vector<std::u16string>&
     path = JoinedPath(path, name);
   }
   return path;
-}
-
-bool IsHostFolder(const std::string& path) {
-  struct stat status;
-  return StatusAt(AT_FDCWD, path.c_str(), 0, status) == 0 && S_ISDIR(status.st_mode);
 }
 
 // \\host\share: the share's folder under the UNC root. The host and the share

@@ -32,6 +32,9 @@ std::string WithoutTrailingSlashes(std::string path);
 // for a name at the root.
 std::string ParentOf(const std::string& hostPath);
 
+// Whether a host path leads, through its links, to an existing folder.
+bool IsHostFolder(const std::string& path);
+
 // The path made absolute, with its links and "." and ".." resolved as far as
 // it exists; the rest as it stands.
 std::string ResolvedHostPath(const std::string& hostPath);
