@@ -1,4 +1,4 @@
-// FormatMessageW for the codes a report can show, in English or Spanish:
+// FormatMessageW: the system text of an error code, in English or Spanish:
 // the language the call asks for or, asked for none, the user's (LC_ALL,
 // LC_MESSAGES, LANG), English for any other. The English texts are Windows'
 // own; the Spanish ones are those Wine gives in a Spanish locale. Where
@@ -8,17 +8,9 @@
 // code without a text is answered as Windows answers it: no text, and
 // ERROR_MR_MID_NOT_FOUND.
 //
-// The program asks for a system text only in an EOSError report, and such a
-// report follows a failed version call (GetFileVersionInfoSizeW,
-// GetFileVersionInfoW, VerQueryValueW) or a failed GetVolumeInformationW. The
-// codes below are the ones those calls can leave here: the path's own
-// failures (host_path.cpp), what open, fstat, pread and statvfs can fail with
-// as win_error.cpp translates it (an errno it does not list is
-// ERROR_GEN_FAILURE; a name the file system refuses is EINVAL, a volume that
-// can't tell its facts ENOSYS), a folder that is no file, a file that shrank,
-// and the image reader's verdicts (pe_image.cpp). Codes set only where a report can't
-// follow (the copy, the console, arguments the program never passes) have
-// no text here.
+// Every code of win32_api.h has a text: whichever call an EOSError report
+// follows, and whatever errno win_error.cpp turns into its code, the report
+// names the failure in words.
 //
 // The texts go by the Windows code alone, not by the C library's strerror:
 // one code stands for several errno values (ENOENT and ENOTDIR both make a
@@ -40,6 +32,7 @@ struct SystemText {
 };
 
 constexpr SystemText kSystemTexts[] = {
+    {ERROR_SUCCESS, u"The operation completed successfully.", u"Éxito."},
     {ERROR_FILE_NOT_FOUND,
      u"The system cannot find the file specified.",
      u"Archivo no encontrado."},
@@ -48,24 +41,71 @@ constexpr SystemText kSystemTexts[] = {
      u"The system cannot open the file.",
      u"Demasiados archivos abiertos."},
     {ERROR_ACCESS_DENIED, u"Access is denied.", u"Acceso denegado."},
+    {ERROR_INVALID_HANDLE, u"The handle is invalid.", u"Descriptor inválido."},
     {ERROR_NOT_ENOUGH_MEMORY,
      u"Not enough memory resources are available to process this command.",
      u"Memoria insuficiente."},
+    {ERROR_BAD_FORMAT,
+     u"An attempt was made to load a program with an incorrect format.",
+     u"Formato inválido."},
+    {ERROR_OUTOFMEMORY,
+     u"Not enough storage is available to complete this operation.",
+     u"Memoria agotada."},
+    {ERROR_INVALID_DRIVE, u"The system cannot find the drive specified.", u"Unidad inválida."},
+    {ERROR_NOT_SAME_DEVICE,
+     u"The system cannot move the file to a different disk drive.",
+     u"No es la misma unidad."},
+    {ERROR_WRITE_PROTECT, u"The media is write protected.", u"Protegido contra escritura."},
+    {ERROR_NOT_READY, u"The device is not ready.", u"No está lista."},
+    {ERROR_WRITE_FAULT,
+     u"The system cannot write to the specified device.",
+     u"Error de escritura."},
+    {ERROR_READ_FAULT, u"The system cannot read from the specified device.", u"Error de lectura."},
     {ERROR_GEN_FAILURE, u"A device attached to the system is not functioning.", u"Fallo general."},
+    {ERROR_SHARING_VIOLATION,
+     u"The process cannot access the file because it is being used by another process.",
+     u"Violación de recurso compartido."},
+    {ERROR_LOCK_VIOLATION,
+     u"The process cannot access the file because another process has locked a portion of the "
+     u"file.",
+     u"Violación del bloqueo."},
     {ERROR_HANDLE_EOF, u"Reached the end of the file.", u"Fin del archivo."},
+    {ERROR_NOT_SUPPORTED, u"The request is not supported.", u"Petición no soportada."},
     {ERROR_BAD_NETPATH, u"The network path was not found.", u"Ruta de red inválida."},
+    {ERROR_FILE_EXISTS, u"The file exists.", u"El archivo existe."},
     {ERROR_INVALID_PARAMETER, u"The parameter is incorrect.", u"Parámetro inválido."},
+    {ERROR_BROKEN_PIPE, u"The pipe has been ended.", u"Tubería rota."},
+    {ERROR_OPEN_FAILED,
+     u"The system cannot open the device or file specified.",
+     u"Error en la apertura."},
+    {ERROR_DISK_FULL, u"There is not enough space on the disk.", u"Disco lleno."},
     {ERROR_CALL_NOT_IMPLEMENTED,
      u"This function is not supported on this system.",
      u"Llamada no implementada."},
+    {ERROR_INSUFFICIENT_BUFFER,
+     u"The data area passed to a system call is too small.",
+     u"Búfer insuficiente."},
     {ERROR_INVALID_NAME,
      u"The filename, directory name, or volume label syntax is incorrect.",
      u"Nombre inválido."},
+    {ERROR_MOD_NOT_FOUND, u"The specified module could not be found.", u"Módulo no encontrado."},
+    {ERROR_PROC_NOT_FOUND,
+     u"The specified procedure could not be found.",
+     u"Procedimiento no encontrado."},
+    {ERROR_DIR_NOT_EMPTY, u"The directory is not empty.", u"El directorio no esta vacío."},
     {ERROR_BUSY, u"The requested resource is in use.", u"Recurso en uso."},
+    {ERROR_ALREADY_EXISTS,
+     u"Cannot create a file when that file already exists.",
+     u"El archivo existe."},
     {ERROR_BAD_EXE_FORMAT, u"The file is not a valid Win32 application.", u"Formato EXE erróneo."},
     {ERROR_FILENAME_EXCED_RANGE,
      u"The filename or extension is too long.",
      u"El nombre de archivo es demasiado largo."},
+    {ERROR_NO_DATA, u"The pipe is being closed.", u"Tubería cerrada."},
+    {ERROR_MR_MID_NOT_FOUND,
+     u"The system cannot find message text for the message number in the message file.",
+     u"El mensaje no pudo encontrarse en el fichero."},
+    {ERROR_INVALID_FLAGS, u"Invalid flags.", u"Indicadores inválidos."},
     {ERROR_RESOURCE_DATA_NOT_FOUND,
      u"The specified image file did not contain a resource section.",
      u"Datos del recurso no encontrados."},
