@@ -4,6 +4,7 @@
 #include <langinfo.h>
 #include <locale.h>
 
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <string>
@@ -17,7 +18,9 @@ namespace {
 struct CodePageName {
   UINT codePage;
   const char* iconvName;
-  const char* otherCodeset;  // another codeset name a locale may report; may be null
+  // The names the C library's locales give the code page where they differ
+  // from iconv's (its charmaps name the DOS code pages IBM850 and so on).
+  std::array<const char*, 2> otherCodesets;
 };
 
 constexpr UINT kAscii = 20127;
@@ -25,50 +28,50 @@ constexpr UINT kAscii = 20127;
 // Both directions: Windows's number for a locale's codeset, and iconv's name
 // for a code page.
 constexpr CodePageName kCodePages[] = {
-    {CP_UTF8, "UTF-8", "UTF8"},
-    {kAscii, "ANSI_X3.4-1968", "ASCII"},
-    {437, "CP437", nullptr},
-    {850, "CP850", nullptr},
-    {852, "CP852", nullptr},
-    {855, "CP855", nullptr},
-    {857, "CP857", nullptr},
-    {858, "CP858", nullptr},
-    {860, "CP860", nullptr},
-    {861, "CP861", nullptr},
-    {862, "CP862", nullptr},
-    {863, "CP863", nullptr},
-    {865, "CP865", nullptr},
-    {866, "CP866", nullptr},
-    {874, "CP874", "TIS-620"},
-    {932, "CP932", "SHIFT_JIS"},
-    {936, "GBK", "GB2312"},
-    {949, "CP949", nullptr},
-    {950, "BIG5", "BIG5-HKSCS"},
-    {1250, "CP1250", nullptr},
-    {1251, "CP1251", nullptr},
-    {1252, "CP1252", nullptr},
-    {1253, "CP1253", nullptr},
-    {1254, "CP1254", nullptr},
-    {1255, "CP1255", nullptr},
-    {1256, "CP1256", nullptr},
-    {1257, "CP1257", nullptr},
-    {1258, "CP1258", nullptr},
-    {20866, "KOI8-R", nullptr},
-    {20932, "EUC-JP", nullptr},
-    {21866, "KOI8-U", nullptr},
-    {28591, "ISO-8859-1", nullptr},
-    {28592, "ISO-8859-2", nullptr},
-    {28593, "ISO-8859-3", nullptr},
-    {28594, "ISO-8859-4", nullptr},
-    {28595, "ISO-8859-5", nullptr},
-    {28596, "ISO-8859-6", nullptr},
-    {28597, "ISO-8859-7", nullptr},
-    {28598, "ISO-8859-8", nullptr},
-    {28599, "ISO-8859-9", nullptr},
-    {28603, "ISO-8859-13", nullptr},
-    {28605, "ISO-8859-15", nullptr},
-    {51949, "EUC-KR", nullptr},
-    {54936, "GB18030", nullptr},
+    {CP_UTF8, "UTF-8", {"UTF8"}},
+    {kAscii, "ANSI_X3.4-1968", {"ASCII"}},
+    {437, "CP437", {"IBM437"}},
+    {850, "CP850", {"IBM850"}},
+    {852, "CP852", {"IBM852"}},
+    {855, "CP855", {"IBM855"}},
+    {857, "CP857", {"IBM857"}},
+    {858, "CP858", {"IBM858"}},
+    {860, "CP860", {"IBM860"}},
+    {861, "CP861", {"IBM861"}},
+    {862, "CP862", {"IBM862"}},
+    {863, "CP863", {"IBM863"}},
+    {865, "CP865", {"IBM865"}},
+    {866, "CP866", {"IBM866"}},
+    {874, "CP874", {"TIS-620", "IBM874"}},
+    {932, "CP932", {"SHIFT_JIS", "WINDOWS-31J"}},
+    {936, "GBK", {"GB2312"}},
+    {949, "CP949", {}},
+    {950, "BIG5", {"BIG5-HKSCS"}},
+    {1250, "CP1250", {}},
+    {1251, "CP1251", {}},
+    {1252, "CP1252", {}},
+    {1253, "CP1253", {}},
+    {1254, "CP1254", {}},
+    {1255, "CP1255", {}},
+    {1256, "CP1256", {}},
+    {1257, "CP1257", {}},
+    {1258, "CP1258", {}},
+    {20866, "KOI8-R", {}},
+    {20932, "EUC-JP", {}},
+    {21866, "KOI8-U", {}},
+    {28591, "ISO-8859-1", {}},
+    {28592, "ISO-8859-2", {}},
+    {28593, "ISO-8859-3", {}},
+    {28594, "ISO-8859-4", {}},
+    {28595, "ISO-8859-5", {}},
+    {28596, "ISO-8859-6", {}},
+    {28597, "ISO-8859-7", {}},
+    {28598, "ISO-8859-8", {}},
+    {28599, "ISO-8859-9", {}},
+    {28603, "ISO-8859-13", {}},
+    {28605, "ISO-8859-15", {}},
+    {51949, "EUC-KR", {}},
+    {54936, "GB18030", {}},
 };
 
 bool SameName(std::string_view a, const char* b) {
@@ -178,8 +181,9 @@ bool DecodeWithIconv(const char* codeset, std::string_view bytes, std::u16string
 
 UINT CodePageOfCodeset(std::string_view codeset) {
   for (const CodePageName& entry : kCodePages) {
-    if (SameName(codeset, entry.iconvName) || SameName(codeset, entry.otherCodeset)) {
-      return entry.codePage;
+    if (SameName(codeset, entry.iconvName)) return entry.codePage;
+    for (const char* other : entry.otherCodesets) {
+      if (SameName(codeset, other)) return entry.codePage;
     }
   }
   return 0;

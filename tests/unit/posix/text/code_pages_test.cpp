@@ -1,8 +1,16 @@
 #include "platform/posix/text/code_pages.h"
 
+#include <errno.h>
+#include <iconv.h>
 #include <stdlib.h>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
 
 #include "platform/win32.h"
 
@@ -32,6 +40,58 @@ TEST(CodePageOfCodeset, KnownCodesetsAndOthers) {
     SCOPED_TRACE(c.codeset);
     EXPECT_EQ(posix::CodePageOfCodeset(c.codeset), c.codePage);
   }
+}
+
+// What each of the 256 bytes alone decodes to in a single-byte codeset
+// (nothing for a byte it leaves undefined); nothing at all for a codeset
+// iconv does not know, or one where a byte may start a longer sequence.
+std::optional<std::vector<std::string>> SingleBytes(const std::string& codeset) {
+  iconv_t converter = iconv_open("UTF-8", codeset.c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::vector<std::string> decoded;
+  for (int byte = 0; byte < 256; ++byte) {
+    char in = static_cast<char>(byte);
+    char out[16];
+    char* inAt = &in;
+    char* outAt = out;
+    size_t inLeft = 1;
+    size_t outLeft = sizeof out;
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    const bool whole = iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1);
+    if (!whole && errno == EINVAL) break;  // the start of a longer sequence
+    decoded.push_back(whole ? std::string(out, outAt) : std::string());
+  }
+  iconv_close(converter);
+  if (decoded.size() < 256) return std::nullopt;
+  return decoded;
+}
+
+// A locale may be made with any charmap of the C library (localedef makes
+// es_ES.ibm850), and its codeset is then the charmap's name: every charmap
+// whose bytes decode as a code page of the table does is known by that name.
+TEST(CodePageOfCodeset, EveryCharmapOfACodePageIsKnownByItsName) {
+  const std::filesystem::path charmaps = "/usr/share/i18n/charmaps";
+  if (!std::filesystem::is_directory(charmaps)) GTEST_SKIP() << "no charmaps in " << charmaps;
+  std::map<std::vector<std::string>, std::set<UINT>> codePagesByBytes;
+  for (UINT codePage = 1; codePage < 65536; ++codePage) {
+    const char* codeset = posix::CodesetOfCodePage(codePage);
+    if (codeset == nullptr) continue;
+    if (const std::optional<std::vector<std::string>> bytes = SingleBytes(codeset)) {
+      codePagesByBytes[*bytes].insert(codePage);
+    }
+  }
+  int matched = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(charmaps)) {
+    const std::string name = entry.path().stem().string();  // IBM850.gz
+    const std::optional<std::vector<std::string>> bytes = SingleBytes(name);
+    if (!bytes) continue;
+    const auto found = codePagesByBytes.find(*bytes);
+    // ASCII is what an unknown codeset gets anyway (UserCodePage).
+    if (found == codePagesByBytes.end() || found->second == std::set<UINT>{20127}) continue;
+    ++matched;
+    EXPECT_EQ(found->second.count(posix::CodePageOfCodeset(name)), 1u) << name;
+  }
+  EXPECT_GT(matched, 30);
 }
 
 TEST(WideCharToMultiByte, EncodesIntoTheCodePage) {
