@@ -6,6 +6,7 @@
 // (es_ES.UTF-8) where the host has that locale.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -85,6 +87,15 @@ timespec LastWrite(const fs::path& file) {
   struct stat facts {};
   if (stat(file.c_str(), &facts) != 0) return timespec{-1, -1};
   return facts.st_mtim;
+}
+
+// The hidden and system attributes as Wine keeps them (and Samba): a hex
+// number in an extended attribute of the file; 0 without one.
+constexpr char kDosAttributes[] = "user.DOSATTRIB";
+unsigned DosAttributes(const fs::path& file) {
+  char value[32] = {};
+  const ssize_t length = getxattr(file.c_str(), kDosAttributes, value, sizeof value - 1);
+  return length > 0 ? static_cast<unsigned>(std::strtoul(value, nullptr, 16)) : 0u;
 }
 
 bool SameInstant(const timespec& a, const timespec& b) {
@@ -287,6 +298,7 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
     int exitCode;
     bool copied;
     bool serverReadOnly = false;  // the read-only attribute, as from read-only media
+    const char* serverHiddenOrSystem = nullptr;  // as Wine keeps them: 0x2 hidden, 0x4 system
   };
   LocalTime newerByAHundredth = kOlder;
   newerByAHundredth.nanoseconds = 10'000'000;
@@ -316,6 +328,8 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
       {"local missing, server with a 100-ns remainder", std::nullopt, hundredNanoseconds, true, 0,
        true},
       {"local missing, server copy read-only", std::nullopt, kNewer, true, 0, true, true},
+      {"local missing, server copy hidden", std::nullopt, kNewer, true, 0, true, false, "0x2"},
+      {"local missing, server copy system", std::nullopt, kNewer, true, 0, true, false, "0x4"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -325,6 +339,11 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
     if (row.server) Put(ServerCopy(), kNewBuild.bytes, *row.server);
     constexpr fs::perms kReadOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
     if (row.serverReadOnly) fs::permissions(ServerCopy(), kReadOnly);
+    if (row.serverHiddenOrSystem) {
+      ASSERT_EQ(setxattr(ServerCopy().c_str(), kDosAttributes, row.serverHiddenOrSystem,
+                         std::strlen(row.serverHiddenOrSystem), 0),
+                0);
+    }
 
     RunResult result = RunRud();
 
@@ -350,8 +369,10 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
       ExpectOutput(again.out, Head());
       EXPECT_EQ(again.exitCode, 0);
       EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.server)));
-      // Never installed read-only, which would refuse every later update.
+      // Never installed read-only, hidden or system, which would refuse every
+      // later update on Windows.
       EXPECT_NE(fs::status(LocalCopy()).permissions() & fs::perms::owner_write, fs::perms::none);
+      EXPECT_EQ(DosAttributes(LocalCopy()) & 0x6u, 0u);
     } else if (row.local) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), kOldBuild.bytes);
       EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.local)));
@@ -770,7 +791,8 @@ RunResult RunAsNobody(World& world, const std::vector<std::string>& arguments,
 
 // The modes and owners of the local program, as cp and rsync users know
 // them: never writable by others, never set-ID; a replaced copy keeps its
-// mode, owner and group; a copy its owner made read-only is not replaced.
+// mode, owner and group; a copy its owner made read-only is not replaced;
+// the folders a run makes are rwxr-xr-x whatever its umask.
 TEST_P(UpdateNative, TheLocalProgramsModeAndOwner) {
   struct Row {
     const char* name;
@@ -780,6 +802,8 @@ TEST_P(UpdateNative, TheLocalProgramsModeAndOwner) {
     bool asNobody;            // the run as an unprivileged user (needs root to set up)
     mode_t expected;
     const char* failure;      // the copy's report, if it fails
+    mode_t umask = 022;
+    bool newFolders = false;  // the run makes Garh\NM\bin under C:\ZARVEK
   };
   const Row rows[] = {
       {"new copy from a 0777 share", 0777, std::nullopt, false, false, 0755, nullptr},
@@ -795,19 +819,27 @@ TEST_P(UpdateNative, TheLocalProgramsModeAndOwner) {
       // The standard user's rights as the README gives them: write on the
       // program's folder and on the program.
       {"unprivileged: write on the folder and the file", 0777, 0664, false, true, 0664, nullptr},
+      {"unprivileged: new folders, umask without the owner's read", 0777, std::nullopt, false, true,
+       0755, nullptr, 0477, true},
+      {"unprivileged: new folders, umask 0777", 0777, std::nullopt, false, true, 0755, nullptr,
+       0777, true},
   };
   const bool root = geteuid() == 0;
   const mode_t previousMask = umask(022);
+  std::string needRoot;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     if (!root && (row.localOwnedByNobody || row.asNobody)) {
       // Another user can be set up only by root; as a plain user these runs
       // are the rows above, run by that user.
-      std::cout << "[ SKIPPED ] " << row.name << ": needs root to set up another user\n";
+      needRoot += std::string(" ") + row.name + ";";
       continue;
     }
     Reset();
-    fs::create_directories(LocalFolder());
+    // The folder the run writes in: the program's, or the root it makes
+    // the program's folders under.
+    const fs::path writable = row.newFolders ? LocalRoot() : LocalFolder();
+    fs::create_directories(writable);
     Put(ServerCopy(), kNewBuild.bytes, kNewer);
     fs::permissions(ServerCopy(), static_cast<fs::perms>(row.server));
     if (row.local) {
@@ -821,21 +853,23 @@ TEST_P(UpdateNative, TheLocalProgramsModeAndOwner) {
       // nobody reaches the world, and may write the local folder and the
       // files of its group, root's, as a standard user given write on the
       // program's folder and on the program.
-      for (fs::path folder = LocalFolder(); folder != world().folder().Path().parent_path();
+      for (fs::path folder = writable; folder != world().folder().Path().parent_path();
            folder = folder.parent_path()) {
         fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                     fs::perms::others_read | fs::perms::others_exec);
       }
-      ASSERT_EQ(chown(LocalFolder().c_str(), 0, kNoGroup), 0);
-      fs::permissions(LocalFolder(), fs::perms::group_write, fs::perm_options::add);
+      ASSERT_EQ(chown(writable.c_str(), 0, kNoGroup), 0);
+      fs::permissions(writable, fs::perms::group_write, fs::perm_options::add);
       if (row.local && !row.localOwnedByNobody) {
         ASSERT_EQ(chown(LocalCopy().c_str(), 0, kNoGroup), 0);
       }
     }
 
+    umask(row.umask);
     RunResult result = row.asNobody
                            ? RunAsNobody(world(), {ServerArgument(), "XNMPAYRO"}, Environment())
                            : RunRud();
+    umask(022);
 
     std::vector<std::string> lines = Head();
     lines.push_back(std::string("Nueva Versión: ") + kNewBuild.fileVersion + " " + DateText(kNewer));
@@ -853,8 +887,14 @@ TEST_P(UpdateNative, TheLocalProgramsModeAndOwner) {
     const uid_t owner = row.localOwnedByNobody || (row.asNobody && !row.failure) ? kNobody : geteuid();
     EXPECT_EQ(facts.st_uid, owner);
     EXPECT_EQ(LocalFolderEntries(), std::vector<std::string>{"XNMPAYRO.exe"});
+    for (fs::path made = LocalFolder(); row.newFolders && made != LocalRoot();
+         made = made.parent_path()) {
+      ASSERT_EQ(stat(made.c_str(), &facts), 0) << made;
+      EXPECT_EQ(facts.st_mode & 07777, 0755u) << made;
+    }
   }
   umask(previousMask);
+  if (!needRoot.empty()) GTEST_SKIP() << "needs root to set up another user:" << needRoot;
 }
 
 // A local program that is a link: Windows writes through it, so the file it

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 
+#include "platform/posix/files/descriptor.h"
 #include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/kept_source.h"
@@ -24,36 +25,13 @@
 namespace posix {
 namespace {
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
-BOOL Fail(int errnoValue) {
+// FALSE, with the last error set from an errno value or to a code.
+BOOL FalseWithErrno(int errnoValue) {
   SetLastErrorFromErrno(errnoValue);
   return FALSE;
 }
 
-BOOL FailWith(DWORD code) {
+BOOL FalseWithCode(DWORD code) {
   SetLastError(code);
   return FALSE;
 }
@@ -106,18 +84,21 @@ bool MayReplaceDestination(int folder, const std::string& name, const struct sta
 
 // Where the copy goes. Windows writes through a link to a file: the file the
 // link finally leads to is replaced, so that every install sharing it gets
-// the update. A link is followed only where root or this user owns it
-// (write_path.h); one that someone else owns, anywhere on the way, is a
-// refusal (EACCES). A link that can't be followed (its target missing, a
-// loop, or a target on no drive, which the lookup could not name either) is
-// replaced itself, as a missing file is and as `install` replaces a link:
-// `overLink` says so. Returns 0 or the errno value of the failure.
+// the update. A link is followed only where it may be (write_path.h); one
+// that may not, anywhere on the way, is a refusal (EACCES). A link that
+// leads nowhere at all (its target missing, a loop, or a target on no drive,
+// which the lookup could not name either) is replaced itself, as a missing
+// file is and as `install` replaces a link: `replaceLink` says so. Any other
+// failure on the way to its target (an I/O error, a share gone stale, a file
+// where a folder should be) fails the copy and leaves the link: a passing
+// fault must not cut the workstation off a shared install. Returns 0 or the
+// errno value of the failure.
 int OpenDestination(const std::string& targetPath, Descriptor& folder, std::string& name,
-                    bool& overLink) {
+                    bool& replaceLink) {
   std::string folderPath;
   folder.reset(OpenFolderForWriting(targetPath, false, folderPath, name));
   if (!folder.valid()) return errno;
-  overLink = false;
+  replaceLink = false;
   struct stat facts;
   if (StatusAt(folder.get(), name.c_str(), AT_SYMLINK_NOFOLLOW, facts) != 0 ||
       !S_ISLNK(facts.st_mode)) {
@@ -126,25 +107,36 @@ int OpenDestination(const std::string& targetPath, Descriptor& folder, std::stri
   std::string finalPath;
   std::string finalName;
   Descriptor final(OpenFolderForWriting(JoinedPath(folderPath, name), true, finalPath, finalName));
-  if (!final.valid() && errno == EACCES) return EACCES;
   struct stat target;
-  if (final.valid() && !finalName.empty() &&
-      StatusAt(final.get(), finalName.c_str(), AT_SYMLINK_NOFOLLOW, target) == 0 &&
-      LiesOnADrive(JoinedPath(finalPath, finalName))) {
+  if (!final.valid()) {
+    if (errno != ENOENT && errno != ELOOP) return errno;
+  } else if (finalName.empty()) {
+    return EISDIR;  // the link leads to a folder
+  } else if (StatusAt(final.get(), finalName.c_str(), AT_SYMLINK_NOFOLLOW, target) != 0) {
+    if (errno != ENOENT) return errno;
+  } else if (LiesOnADrive(JoinedPath(finalPath, finalName))) {
     folder.reset(final.release());
     name = finalName;
     return 0;
   }
-  overLink = true;
+  replaceLink = true;
   return 0;
 }
 
+bool SameTime(const timespec& one, const timespec& other) {
+  return one.tv_sec == other.tv_sec && one.tv_nsec == other.tv_nsec;
+}
+
 // A source rewritten in place while it was read: its size or last-write time
-// moved, or it did not hold as many bytes as it said.
+// moved, or it did not hold as many bytes as it said. A writer may put the
+// last-write time back; the change time only the kernel sets, so it moves
+// too, unless the file's names changed as well: a new build published by
+// renaming it over the name takes this file's name away, which moves the
+// change time of a file that was not rewritten.
 bool SourceChanged(const struct stat& before, const struct stat& after, off_t copied) {
   return copied != before.st_size || after.st_size != before.st_size ||
-         after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-         after.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
+         !SameTime(after.st_mtim, before.st_mtim) ||
+         (after.st_nlink == before.st_nlink && !SameTime(after.st_ctim, before.st_ctim));
 }
 
 // Makes a rename in the folder durable. A file system that can't sync a
@@ -174,27 +166,27 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
       posix::SetLastErrorForPath(errno, sourcePath);
       return FALSE;
     }
-    if (S_ISDIR(before.st_mode)) return posix::Fail(EISDIR);
-    if (!S_ISREG(before.st_mode)) return posix::Fail(EACCES);
+    if (S_ISDIR(before.st_mode)) return posix::FalseWithErrno(EISDIR);
+    if (!S_ISREG(before.st_mode)) return posix::FalseWithErrno(EACCES);
     if (posix::LeavesItsShare(existingFileName, sourcePath, source.get())) {
-      return posix::Fail(EACCES);
+      return posix::FalseWithErrno(EACCES);
     }
   }
 
   // A trailing separator names a folder, never the file to write.
-  if (targetPath.back() == '/') return posix::FailWith(ERROR_INVALID_NAME);
+  if (targetPath.back() == '/') return posix::FalseWithCode(ERROR_INVALID_NAME);
   posix::Descriptor folder(-1);
   std::string name;
-  bool overLink = false;
-  if (int failure = posix::OpenDestination(targetPath, folder, name, overLink)) {
-    if (failure == ENOENT) return posix::FailWith(ERROR_PATH_NOT_FOUND);
-    return posix::Fail(failure);
+  bool replaceLink = false;
+  if (int failure = posix::OpenDestination(targetPath, folder, name, replaceLink)) {
+    if (failure == ENOENT) return posix::FalseWithCode(ERROR_PATH_NOT_FOUND);
+    return posix::FalseWithErrno(failure);
   }
-  if (name.empty()) return posix::FailWith(ERROR_INVALID_NAME);
+  if (name.empty()) return posix::FalseWithCode(ERROR_INVALID_NAME);
   struct stat existing;
   bool exists = false;
-  if (overLink) {
-    if (failIfExists) return posix::FailWith(ERROR_FILE_EXISTS);
+  if (replaceLink) {
+    if (failIfExists) return posix::FalseWithCode(ERROR_FILE_EXISTS);
   } else if (!posix::MayReplaceDestination(folder.get(), name, before, failIfExists, existing,
                                            exists)) {
     return FALSE;
@@ -205,25 +197,25 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
   posix::RemoveStaleCopies(folder.get(), name);
   posix::TemporaryCopy copy;
   if (int failure = copy.Create(folder.get(), name)) {
-    if (failure == ENOENT) return posix::FailWith(ERROR_PATH_NOT_FOUND);  // folder gone
-    return posix::Fail(failure);
+    if (failure == ENOENT) return posix::FalseWithCode(ERROR_PATH_NOT_FOUND);  // folder gone
+    return posix::FalseWithErrno(failure);
   }
   // Past the file-size limit the write fails with EFBIG, a full disk: the
   // fault handlers ignore SIGXFSZ (platform/fault_handler.h).
   off_t copied = 0;
-  if (int failure = copy.Fill(source.get(), copied)) return posix::Fail(failure);
+  if (int failure = copy.Fill(source.get(), copied)) return posix::FalseWithErrno(failure);
 
   struct stat after;
-  if (posix::StatusOf(source.get(), after) != 0) return posix::Fail(errno);
+  if (posix::StatusOf(source.get(), after) != 0) return posix::FalseWithErrno(errno);
   if (posix::SourceChanged(before, after, copied)) {
-    return posix::FailWith(ERROR_SHARING_VIOLATION);
+    return posix::FalseWithCode(ERROR_SHARING_VIOLATION);
   }
 
-  if (int sealFailure = copy.Seal(before, exists ? &existing : nullptr)) return posix::Fail(sealFailure);
+  if (int sealFailure = copy.Seal(before, exists ? &existing : nullptr)) return posix::FalseWithErrno(sealFailure);
   if (int replaceFailure = copy.Replace(name, failIfExists != FALSE)) {
     // Someone else's file took the name while we copied.
-    if (replaceFailure == EEXIST) return posix::FailWith(ERROR_FILE_EXISTS);
-    return posix::Fail(replaceFailure);
+    if (replaceFailure == EEXIST) return posix::FalseWithCode(ERROR_FILE_EXISTS);
+    return posix::FalseWithErrno(replaceFailure);
   }
   posix::SyncFolder(folder.get());
   return TRUE;

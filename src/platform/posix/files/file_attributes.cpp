@@ -5,9 +5,12 @@
 
 #include <string>
 
+#include "platform/posix/files/descriptor.h"
 #include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/path_errors.h"
+#include "platform/posix/files/write_path.h"
+#include "platform/posix/win_error.h"
 
 BOOL GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS level, LPVOID info) {
   if (level != GetFileExInfoStandard || info == nullptr) {
@@ -33,12 +36,24 @@ DWORD GetFileAttributesW(LPCWSTR fileName) {
 // Of the attributes Windows sets, the host keeps read-only alone, as the
 // owner's write bit (see AttributeDataOf): setting it takes every write bit
 // away, clearing it gives the owner's back. The others are left as they are.
+// The file is reached as a write is (write_path.h): through trusted links
+// only, and changed through a descriptor of the file itself, so a link put
+// in its place or on the way meanwhile is a refusal, never followed.
 BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes) {
   std::string hostPath;
   if (!posix::HostPathOf(fileName, hostPath)) return FALSE;
+  std::string folderPath;
+  std::string name;
+  const posix::Descriptor folder(posix::OpenFolderForWriting(hostPath, true, folderPath, name));
   struct stat status {};
-  if (posix::StatusAt(AT_FDCWD, hostPath.c_str(), 0, status) != 0) {
+  const posix::Descriptor file(
+      folder.valid() ? ::openat(folder.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC) : -1);
+  if (!file.valid() || posix::StatusOf(file.get(), status) != 0) {
     posix::SetLastErrorForPath(errno, hostPath);
+    return FALSE;
+  }
+  if (S_ISLNK(status.st_mode)) {
+    posix::SetLastErrorFromErrno(EACCES);
     return FALSE;
   }
   mode_t mode = status.st_mode & 07777;
@@ -47,8 +62,11 @@ BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes) {
   } else {
     mode |= S_IWUSR;
   }
-  if (mode != (status.st_mode & 07777) && chmod(hostPath.c_str(), mode) != 0) {
-    posix::SetLastErrorForPath(errno, hostPath);
+  // A name-only descriptor takes no fchmod; its /proc entry leads to the
+  // file itself.
+  if (mode != (status.st_mode & 07777) &&
+      ::chmod(("/proc/self/fd/" + std::to_string(file.get())).c_str(), mode) != 0) {
+    posix::SetLastErrorFromErrno(errno);
     return FALSE;
   }
   return TRUE;

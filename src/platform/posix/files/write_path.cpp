@@ -8,6 +8,7 @@
 #include <deque>
 #include <vector>
 
+#include "platform/posix/files/descriptor.h"
 #include "platform/posix/files/file_data.h"
 #include "platform/posix/files/host_path.h"
 #include "platform/posix/files/name_lookup.h"
@@ -20,19 +21,12 @@ constexpr int kMaxLinks = 40;
 
 // Puts the names of `path` in front of those still to walk, in order.
 void PutInFront(const std::string& path, std::deque<std::string>& names) {
-  std::vector<std::string> found;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    if (end > start) found.push_back(path.substr(start, end - start));
-    start = end + 1;
-  }
+  const std::vector<std::string> found = NamesOf(path);
   names.insert(names.begin(), found.begin(), found.end());
 }
 
-int Failed(int fd, int errnoValue) {
-  if (fd >= 0) ::close(fd);
+// -1 with errno set to `errnoValue`: what a failed walk returns.
+int WalkFailure(int errnoValue) {
   errno = errnoValue;
   return -1;
 }
@@ -40,7 +34,7 @@ int Failed(int fd, int errnoValue) {
 }  // namespace
 
 bool MayFollowForWriting(const struct stat& link) {
-  return link.st_uid == 0 || link.st_uid == ::geteuid();
+  return (link.st_uid == 0 || link.st_uid == ::geteuid()) && link.st_nlink == 1;
 }
 
 int OpenFolderForWriting(const std::string& hostPath, bool followLast, std::string& folder,
@@ -49,12 +43,12 @@ int OpenFolderForWriting(const std::string& hostPath, bool followLast, std::stri
   std::deque<std::string> pending;
   PutInFront(path, pending);
   const bool absolute = !path.empty() && path[0] == '/';
-  int fd = ::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return -1;
+  Descriptor fd(::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return -1;
   std::string resolved = "/";
   if (!absolute) {
     char* working = ::getcwd(nullptr, 0);
-    if (working == nullptr) return Failed(fd, errno);
+    if (working == nullptr) return -1;
     resolved = working;
     ::free(working);
   }
@@ -67,59 +61,46 @@ int OpenFolderForWriting(const std::string& hostPath, bool followLast, std::stri
     if (next == "." || next == "..") {
       // ".." is never a link; at the host's root it is the root itself.
       if (next == "..") {
-        const int parent = ::openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (parent < 0) return Failed(fd, errno);
-        ::close(fd);
-        fd = parent;
+        fd.reset(::openat(fd.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.valid()) return -1;
         resolved = ParentOf(resolved);
       }
       continue;
     }
-    const int child = ::openat(fd, next.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    Descriptor child(::openat(fd.get(), next.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat facts;
-    if (child < 0 || StatusOf(child, facts) != 0) {
-      const int failure = errno;
-      if (child >= 0) ::close(child);
+    if (!child.valid() || StatusOf(child.get(), facts) != 0) {
       // A last name that is not there yet is the name to write.
-      if (last && failure == ENOENT) {
+      if (last && errno == ENOENT) {
         name = next;
         break;
       }
-      return Failed(fd, failure);
+      return -1;
     }
     if (S_ISLNK(facts.st_mode) && (!last || followLast)) {
       std::string target;
-      const int failure = !MayFollowForWriting(facts) ? EACCES
-                          : ++links > kMaxLinks      ? ELOOP
-                          : !LinkTextAt(child, "", target) ? errno
-                                                           : 0;
-      ::close(child);
-      if (failure != 0) return Failed(fd, failure);
-      if (target.empty()) return Failed(fd, ENOENT);
+      if (!MayFollowForWriting(facts)) return WalkFailure(EACCES);
+      if (++links > kMaxLinks) return WalkFailure(ELOOP);
+      if (!LinkTextAt(child.get(), "", target)) return -1;
+      if (target.empty()) return WalkFailure(ENOENT);
       PutInFront(target, pending);
       if (target[0] == '/') {
-        ::close(fd);
-        fd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return -1;
+        fd.reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.valid()) return -1;
         resolved = "/";
       }
       continue;
     }
     if (last) {
-      ::close(child);
       name = next;
       break;
     }
-    if (!S_ISDIR(facts.st_mode)) {
-      ::close(child);
-      return Failed(fd, ENOTDIR);
-    }
-    ::close(fd);
-    fd = child;
+    if (!S_ISDIR(facts.st_mode)) return WalkFailure(ENOTDIR);
+    fd.reset(child.release());
     resolved = JoinedPath(resolved, next);
   }
   folder = resolved;
-  return fd;
+  return fd.release();
 }
 
 }  // namespace posix

@@ -207,9 +207,13 @@ TEST_F(FileShimsTest, CreatingFolders) {
   }
   // A tight umask does not reach the folders made: rwxr-xr-x, as install -d.
   const mode_t previousMask = ::umask(077);
+  bool skipped = false;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::u16string(c.path)));
-    if (!root && std::u16string(c.path).find(u"planted") != std::u16string::npos) continue;
+    if (!root && std::u16string(c.path).find(u"planted") != std::u16string::npos) {
+      skipped = true;  // only root can set up another user's link
+      continue;
+    }
     SetLastError(0);
     EXPECT_EQ(CreateDirectoryW(c.path, nullptr), c.error == 0 ? TRUE : FALSE);
     EXPECT_EQ(GetLastError(), c.error);
@@ -224,6 +228,7 @@ TEST_F(FileShimsTest, CreatingFolders) {
   EXPECT_FALSE(fs::exists(temp_ / "gone"));
   EXPECT_FALSE(fs::exists(temp_ / "drive-x"));
   EXPECT_FALSE(fs::exists(temp_ / "folder" / "new"));
+  if (skipped) GTEST_SKIP() << "the planted link's row needs root";
 }
 
 // A device or a FIFO behind a name is named, never opened: a FIFO's writer
