@@ -10,9 +10,12 @@
 
 namespace posix {
 
-// The device path of a host path, made absolute and free of links first when
-// it exists.
-std::u16string DevicePathOf(const std::string& hostPath);
+// The device path of an absolute host path free of links.
+std::u16string DevicePathOf(const std::string& realPath);
+
+// The device path of the file open as `fd` (OpenFilePath), or of the name it
+// was opened by where that can't be told.
+std::u16string DevicePathOfOpenFile(int fd, const std::string& openedAs);
 
 // The device name of a drive (C: for drive C), without a trailing backslash;
 // false when there is no such drive.

@@ -32,7 +32,7 @@ struct MappingObject : KernelObject {
 
 struct View {
   size_t length;
-  std::string hostPath;
+  std::u16string devicePath;  // the file's
 };
 
 // The views of this process by their first byte. One thread uses them.
@@ -61,7 +61,7 @@ DWORD WINAPI MappedFileNameEntry(HANDLE process, LPVOID address, LPWSTR fileName
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  std::u16string name = DevicePathOf(std::prev(view)->second.hostPath);
+  std::u16string name = std::prev(view)->second.devicePath;
   // A longer name is cut to the buffer, as Windows does.
   size_t copied = std::min<size_t>(name.size(), size - 1);
   name.copy(fileName, copied);
@@ -124,7 +124,8 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
     posix::SetLastErrorFromErrno(errno);
     return nullptr;
   }
-  posix::Views()[static_cast<const char*>(view)] = posix::View{length, object->hostPath};
+  posix::Views()[static_cast<const char*>(view)] =
+      posix::View{length, posix::DevicePathOfOpenFile(object->fd, object->hostPath)};
   return view;
 }
 

@@ -52,7 +52,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
-  return posix::HandleOf(new posix::FileObject(fd, posix::ResolvedHostPath(hostPath)));
+  return posix::HandleOf(new posix::FileObject(fd, hostPath));
 }
 
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
@@ -79,7 +79,7 @@ DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD flag
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  std::u16string name = posix::DevicePathOf(object->hostPath);
+  std::u16string name = posix::DevicePathOfOpenFile(object->fd, object->hostPath);
   // Too small a buffer: the size it needs, its NUL included.
   if (size <= name.size()) return static_cast<DWORD>(name.size() + 1);
   name.copy(path, name.size());

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/posix/files/file_data.h"
 #include "platform/posix/files/handle.h"
@@ -57,15 +58,13 @@ void FillFindData(const WIN32_FILE_ATTRIBUTE_DATA& data, const std::string& name
 HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData) {
   std::string hostPath;
   if (!posix::HostPathOf(fileName, hostPath)) return INVALID_HANDLE_VALUE;
-  hostPath = posix::WithoutTrailingSlashes(hostPath);
-  size_t slash = hostPath.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "." : hostPath.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
+  const std::vector<std::string> names = posix::NamesOf(hostPath);
+  const std::string name = names.empty() ? std::string() : names.back();
   if (name.empty() || name == "." || name == "..") {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  DIR* listing = opendir(folder.c_str());
+  DIR* listing = opendir(posix::ParentOf(hostPath).c_str());
   if (listing == nullptr) {
     // The folder itself is what is missing here.
     int error = errno;

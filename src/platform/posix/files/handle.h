@@ -19,7 +19,7 @@ struct FileObject : KernelObject {
   FileObject(int fd, std::string hostPath) : fd(fd), hostPath(std::move(hostPath)) {}
   bool Close() override;
   int fd;
-  std::string hostPath;  // the host path it was opened by, through links
+  std::string hostPath;  // the host path it was opened by
 };
 
 inline HANDLE HandleOf(KernelObject* object) { return static_cast<HANDLE>(object); }

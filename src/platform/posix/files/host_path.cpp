@@ -5,9 +5,8 @@
 
 #include <climits>
 #include <cstdlib>
-#include <filesystem>
+#include <optional>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "platform/posix/files/file_data.h"
@@ -15,6 +14,26 @@
 #include "platform/posix/text/utf.h"
 
 namespace posix {
+namespace {
+
+bool IsHostSeparator(char c) { return c == '/'; }
+
+// The names between separators; empty names (doubled separators) drop out.
+template <class Char>
+std::vector<std::basic_string<Char>> NamesBetween(std::basic_string_view<Char> text,
+                                                  bool (*isSeparator)(Char)) {
+  std::vector<std::basic_string<Char>> names;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = start;
+    while (end < text.size() && !isSeparator(text[end])) ++end;
+    if (end > start) names.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+}  // namespace
 
 std::string WithoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -42,16 +61,13 @@ bool LinkTextAt(int folder, const char* name, std::string& text) {
   }
 }
 
+std::vector<std::string> NamesOf(const std::string& hostPath) {
+  return NamesBetween(std::string_view(hostPath), IsHostSeparator);
+}
+
 bool IsHostFolder(const std::string& path) {
   struct stat status;
   return StatusAt(AT_FDCWD, path.c_str(), 0, status) == 0 && S_ISDIR(status.st_mode);
-}
-
-std::string ResolvedHostPath(const std::string& hostPath) {
-  std::error_code error;
-  std::filesystem::path resolved = std::filesystem::weakly_canonical(hostPath, error);
-  if (error) return std::filesystem::absolute(hostPath, error).lexically_normal().string();
-  return resolved.string();
 }
 
 namespace {
@@ -60,6 +76,8 @@ namespace {
 struct PathStart {
   std::string base;       // host folder the components are below; "" is the working folder
   bool relative = false;  // a relative host path: a leading ".." stays
+  char16_t drive = 0;     // the drive letter of X:..., as typed
+  bool share = false;     // \\host\share\...
 };
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
@@ -71,17 +89,15 @@ bool IsForbidden(char16_t c) {
          std::u16string_view(u"<>:\"|?*").find(c) != std::u16string_view::npos;
 }
 
-// The names between separators; empty names (doubled separators) drop out.
 std::vector<std::u16string> ComponentsOf(std::u16string_view text) {
-  std::vector<std::u16string> components;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = start;
-    while (end < text.size() && !IsSeparator(text[end])) ++end;
-    if (end > start) components.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return components;
+  return NamesBetween(text, IsSeparator);
+}
+
+// The letter of a path that starts with a drive (X:), whether that drive
+// exists or not.
+std::optional<char16_t> DriveLetterOf(std::u16string_view path) {
+  if (path.size() >= 2 && path[1] == u':' && IsAsciiLetter(path[0])) return path[0];
+  return std::nullopt;
 }
 
 // "." and ".." taken away without looking at the disk, as Windows does
@@ -171,6 +187,41 @@ bool ShareStart(std::vector<std::u16string>& components, PathStart& start) {
   return true;
 }
 
+// Where a Windows path starts and the names that follow; false with the last
+// error set when it can't name a host file.
+bool ParsedPath(LPCWSTR windowsPath, PathStart& start, std::vector<std::u16string>& components) {
+  const std::u16string_view path = windowsPath != nullptr ? windowsPath : u"";
+  if (path.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  if (const std::optional<char16_t> letter = DriveLetterOf(path)) {
+    if (!DriveRootOf(*letter, start.base)) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return false;
+    }
+    start.drive = *letter;
+    components = ComponentsOf(path.substr(2));
+  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    components = ComponentsOf(path.substr(2));
+    if (HasForbiddenName(components)) {
+      SetLastError(ERROR_INVALID_NAME);
+      return false;
+    }
+    if (!ShareStart(components, start)) return false;
+    start.share = true;
+  } else {
+    start.relative = !IsSeparator(path[0]);
+    start.base = start.relative ? "" : "/";
+    components = ComponentsOf(path);
+  }
+  if (HasForbiddenName(components)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool DriveRootOf(char16_t letter, std::string& root) {
@@ -196,15 +247,18 @@ bool DriveRootOf(char16_t letter, std::string& root) {
   return false;
 }
 
-bool ShareFolderOf(LPCWSTR windowsPath, std::string& folder) {
-  std::u16string_view path = windowsPath != nullptr ? windowsPath : u"";
-  if (path.size() >= 2 && path[1] == u':' && IsAsciiLetter(path[0])) {
-    return path[0] != u'C' && path[0] != u'c' && DriveRootOf(path[0], folder);
-  }
-  if (path.size() < 2 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
-  std::vector<std::u16string> components = ComponentsOf(path.substr(2));
+bool NamesADriveRoot(LPCWSTR windowsPath) {
   PathStart start;
-  if (HasForbiddenName(components) || !ShareStart(components, start)) return false;
+  std::vector<std::u16string> components;
+  return ParsedPath(windowsPath, start, components) && start.drive != 0 &&
+         Normalised(components, false).empty();
+}
+
+bool ShareFolderOf(LPCWSTR windowsPath, std::string& folder) {
+  PathStart start;
+  std::vector<std::u16string> components;
+  if (!ParsedPath(windowsPath, start, components)) return false;
+  if (!start.share && (start.drive == 0 || start.drive == u'C' || start.drive == u'c')) return false;
   folder = start.base;
   return true;
 }
@@ -213,6 +267,19 @@ std::string RealPathOf(const std::string& hostPath) {
   char resolved[PATH_MAX];
   if (realpath(hostPath.c_str(), resolved) == nullptr) return {};
   return resolved;
+}
+
+std::string OpenFilePath(int fd, const std::string& openedAs) {
+  std::string path;
+  if (LinkTextAt(AT_FDCWD, ("/proc/self/fd/" + std::to_string(fd)).c_str(), path)) return path;
+  path = RealPathOf(openedAs);
+  struct stat named;
+  struct stat open;
+  if (path.empty() || StatusAt(AT_FDCWD, path.c_str(), 0, named) != 0 ||
+      StatusOf(fd, open) != 0 || !SameFile(named, open)) {
+    return {};
+  }
+  return path;
 }
 
 bool LiesWithin(const std::string& path, const std::string& folder) {
@@ -233,39 +300,14 @@ bool LiesOnADrive(const std::string& path) {
 }
 
 bool HostPathOf(LPCWSTR windowsPath, std::string& hostPath) {
-  std::u16string_view path = windowsPath != nullptr ? windowsPath : u"";
-  if (path.empty()) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return false;
-  }
   PathStart start;
   std::vector<std::u16string> components;
-  if (path.size() >= 2 && path[1] == u':' && IsAsciiLetter(path[0])) {
-    if (!DriveRootOf(path[0], start.base)) {
-      SetLastError(ERROR_PATH_NOT_FOUND);
-      return false;
-    }
-    components = ComponentsOf(path.substr(2));
-  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    components = ComponentsOf(path.substr(2));
-    if (HasForbiddenName(components)) {
-      SetLastError(ERROR_INVALID_NAME);
-      return false;
-    }
-    if (!ShareStart(components, start)) return false;
-  } else {
-    start.relative = !IsSeparator(path[0]);
-    start.base = start.relative ? "" : "/";
-    components = ComponentsOf(path);
-  }
-  if (HasForbiddenName(components)) {
-    SetLastError(ERROR_INVALID_NAME);
-    return false;
-  }
+  if (!ParsedPath(windowsPath, start, components)) return false;
   components = Normalised(components, start.relative);
   hostPath = LookedUp(start.base, components);
   if (hostPath.empty()) hostPath = ".";
   // A trailing separator says the name must be a folder; the host says so too.
+  const std::u16string_view path(windowsPath);
   if (IsSeparator(path.back()) && hostPath.back() != '/') hostPath += '/';
   return true;
 }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/posix/win32_api.h"
 
@@ -32,12 +33,12 @@ std::string WithoutTrailingSlashes(std::string path);
 // for a name at the root.
 std::string ParentOf(const std::string& hostPath);
 
+// The names of a host path, in order; "." and ".." stay, doubled slashes drop
+// out.
+std::vector<std::string> NamesOf(const std::string& hostPath);
+
 // Whether a host path leads, through its links, to an existing folder.
 bool IsHostFolder(const std::string& path);
-
-// The path made absolute, with its links and "." and ".." resolved as far as
-// it exists; the rest as it stands.
-std::string ResolvedHostPath(const std::string& hostPath);
 
 // The text of the link `name` in the open folder `folder` (AT_FDCWD for the
 // working folder), read whole however long; an empty name reads the link
@@ -48,6 +49,9 @@ bool LinkTextAt(int folder, const char* name, std::string& text);
 // there is no such drive.
 bool DriveRootOf(char16_t letter, std::string& root);
 
+// Whether a Windows path names the root of an existing drive (X:, X:\, X:\..).
+bool NamesADriveRoot(LPCWSTR windowsPath);
+
 // The host folder that a Windows path's links must not lead out of when its
 // file is read: the share's folder for \\host\share\..., and the drive's
 // folder for X:\... on a drive mapped to a folder, which stands for a network
@@ -56,9 +60,15 @@ bool DriveRootOf(char16_t letter, std::string& root);
 // false for both, and their links are followed wherever they lead.
 bool ShareFolderOf(LPCWSTR windowsPath, std::string& folder);
 
-// The host path with every link, "." and ".." resolved; empty when it can't
-// be resolved (a missing name, a loop).
+// The host path with every link, "." and ".." resolved, by the C library's
+// realpath; empty when it can't be resolved (a missing name, a loop).
 std::string RealPathOf(const std::string& hostPath);
+
+// The host path, free of links, of the file open as `fd`: where the kernel
+// has it now (renamed or removed since, it says so), whatever the name it
+// was opened by leads to meanwhile. Without /proc, `openedAs` resolved now if
+// it still leads to that file; empty when it does not.
+std::string OpenFilePath(int fd, const std::string& openedAs);
 
 // Whether a host path free of links lies in `folder` (also free of links).
 bool LiesWithin(const std::string& path, const std::string& folder);

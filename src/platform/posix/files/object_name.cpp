@@ -31,7 +31,7 @@ NTSTATUS WINAPI QueryObjectEntry(HANDLE handle, ULONG informationClass, LPVOID i
   // A native call: it answers with a status and leaves the last error alone.
   auto* file = dynamic_cast<FileObject*>(ObjectOf(handle));
   if (file == nullptr) return kStatusInvalidHandle;
-  std::u16string name = DevicePathOf(file->hostPath);
+  std::u16string name = DevicePathOfOpenFile(file->fd, file->hostPath);
   size_t textBytes = (name.size() + 1) * sizeof(WCHAR);
   if (textBytes > 0xFFFF) return kStatusNameTooLong;
   ULONG needed = static_cast<ULONG>(sizeof(CountedString) + textBytes);

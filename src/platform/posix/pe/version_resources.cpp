@@ -114,22 +114,22 @@ bool ReadFileVersionResource(LPCWSTR fileName, std::vector<uint8_t>& bytes) {
 // The block GetFileVersionInfoSizeW read, kept for the GetFileVersionInfoW
 // that follows it for the same file: the file is opened and read once, which
 // on a share saves the server an open, its reads and a close.
-struct SizedBlock {
+struct PendingVersionBlock {
   std::u16string fileName;
   std::vector<uint8_t> bytes;
 };
-std::optional<SizedBlock> lastSized;
+std::optional<PendingVersionBlock> pendingBlock;
 
 }  // namespace
 }  // namespace posix
 
 DWORD GetFileVersionInfoSizeW(LPCWSTR fileName, LPDWORD handle) {
   if (handle != nullptr) *handle = 0;
-  posix::lastSized.reset();
+  posix::pendingBlock.reset();
   std::vector<uint8_t> bytes;
   if (!posix::ReadFileVersionResource(fileName, bytes)) return 0;
   const auto size = static_cast<DWORD>(bytes.size());
-  posix::lastSized = posix::SizedBlock{fileName, std::move(bytes)};
+  posix::pendingBlock = posix::PendingVersionBlock{fileName, std::move(bytes)};
   return size;
 }
 
@@ -144,9 +144,9 @@ BOOL GetFileVersionInfoW(LPCWSTR fileName, DWORD, DWORD size, LPVOID data) {
     return FALSE;
   }
   std::vector<uint8_t> bytes;
-  if (posix::lastSized && fileName != nullptr && posix::lastSized->fileName == fileName) {
-    bytes = std::move(posix::lastSized->bytes);
-    posix::lastSized.reset();
+  if (posix::pendingBlock && fileName != nullptr && posix::pendingBlock->fileName == fileName) {
+    bytes = std::move(posix::pendingBlock->bytes);
+    posix::pendingBlock.reset();
   } else if (!posix::ReadFileVersionResource(fileName, bytes)) {
     return FALSE;
   }

@@ -26,7 +26,8 @@ bool StartedFilePath(std::string& path) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
   }
-  path = posix::ResolvedHostPath(started);
+  path = posix::RealPathOf(started);
+  if (path.empty()) path = started;
   return true;
 }
 
