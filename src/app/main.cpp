@@ -5,6 +5,7 @@
 #include "fileinfo/locale_settings.h"
 #include "fileinfo/time_stamps.h"
 #include "platform/fault_handler.h"
+#include "platform/link_trust.h"
 #include "platform/stop_signals.h"
 
 int main() {
@@ -14,6 +15,9 @@ int main() {
   // A stop request (Ctrl+C, a kill) still leaves the caller the lines
   // written so far.
   InstallStopHandlers(WriteOutBeforeStop);
+  // Before any file is touched: no link a standard user made leads the run's
+  // writes elsewhere.
+  RefuseUntrustedLinks();
   StartConsoleStreams();
   try {
     // The date texts follow the user's locale, and the link handling asks

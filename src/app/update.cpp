@@ -60,19 +60,23 @@ Text Shown(const Text& versionText) { return ShownText(StandardOutput().CodePage
   throw Exception(u"Error al intentar copiar el archivo: " + CopyErrorText(code));
 }
 
-// CopyFileW gives the new copy the server copy's attributes. A read-only one
-// (a release folder copied from read-only media) would have every later
-// update of the program refused, so the installed copy never keeps it; the
-// other attributes stay. A local copy made read-only on purpose never gets
-// here: the copy over it is refused.
-void ClearReadOnly(const Text& installedCopy) {
+// The attributes that make the copy over a file refused: a copy is not
+// made over a read-only, hidden or system file.
+constexpr DWORD kLockingAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// The copy may bring the server copy's attributes along. One that would have
+// every later update refused (a release folder copied from read-only media,
+// a build published hidden) is taken off the installed copy; the others stay.
+// The new copy is in place by now: a clearing that fails leaves the update
+// done, and the next update says what stands in its way. A local copy that
+// carries such an attribute on purpose never gets here: the copy over it is
+// refused.
+void ClearLockingAttributes(const Text& installedCopy) {
   const DWORD attributes = GetFileAttributesW(W(installedCopy));
-  if (attributes == INVALID_FILE_ATTRIBUTES) RaiseCopyFailure();
-  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
-  const DWORD kept = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-  if (!SetFileAttributesW(W(installedCopy), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) {
-    RaiseCopyFailure();
-  }
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kLockingAttributes) == 0) return;
+  const DWORD kept = attributes & ~kLockingAttributes;
+  SetFileAttributesW(W(installedCopy), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace
@@ -120,6 +124,6 @@ void RunUpdate(const InstallPaths& paths) {
   CreateFolderChain(localFolder);
 
   if (!CopyFileW(W(serverCopy), W(localCopy), FALSE)) RaiseCopyFailure();
-  ClearReadOnly(localCopy);
+  ClearLockingAttributes(localCopy);
   WriteLine({u"Se realizó la actualización de manera exitosa."});
 }

@@ -23,10 +23,17 @@ constexpr CodePointRange kNeverShown[] = {
     {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
 };
 
-bool IsNeverShown(char32_t c) {
-  const auto* range = std::lower_bound(std::begin(kNeverShown), std::end(kNeverShown), c,
-                                       [](const CodePointRange& r, char32_t v) { return r.last < v; });
-  return range != std::end(kNeverShown) && range->first <= c;
+// The spaces (Zs) of Unicode 15.1 and the fillers that show as blanks.
+constexpr CodePointRange kBlanks[] = {
+    {0x0020, 0x0020}, {0x00A0, 0x00A0}, {0x115F, 0x1160}, {0x1680, 0x1680},
+    {0x2000, 0x200A}, {0x202F, 0x202F}, {0x205F, 0x205F}, {0x2800, 0x2800},
+    {0x3000, 0x3000}, {0x3164, 0x3164}, {0xFFA0, 0xFFA0},
+};
+
+bool IsIn(const CodePointRange* first, const CodePointRange* last, char32_t c) {
+  const auto* range =
+      std::lower_bound(first, last, c, [](const CodePointRange& r, char32_t v) { return r.last < v; });
+  return range != last && range->first <= c;
 }
 
 bool HoldsControlByte(const std::string& bytes) {
@@ -44,6 +51,7 @@ bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 Text ShownText(uint32_t codePage, TextView text) {
   Text shown;
   shown.reserve(text.size());
+  bool afterBlank = false;
   for (size_t at = 0; at < text.size();) {
     const bool pair =
         at + 1 < text.size() && IsHighSurrogate(text[at]) && IsLowSurrogate(text[at + 1]);
@@ -52,7 +60,11 @@ Text ShownText(uint32_t codePage, TextView text) {
     const char32_t codePoint =
         pair ? 0x10000 + ((char32_t{character[0]} - 0xD800) << 10) + (character[1] - 0xDC00)
              : char32_t{character[0]};
-    if (IsNeverShown(codePoint) || HoldsControlByte(EncodedText(codePage, character))) {
+    const bool blank = IsIn(std::begin(kBlanks), std::end(kBlanks), codePoint);
+    if (blank && afterBlank) continue;
+    afterBlank = blank;
+    if (IsIn(std::begin(kNeverShown), std::end(kNeverShown), codePoint) ||
+        HoldsControlByte(EncodedText(codePage, character))) {
       shown += u'?';
     } else {
       shown += character;

@@ -163,6 +163,20 @@ TEST(RunLinesNative, AnAsciiLocaleGetsTheBestFitLetter) {
             "ZARVEK RUD: SERVICIO DE ACTUALIZACION DE PROGRAMAS VERSION 12.6\r\n");
 }
 
+// An administrator's run must not be led elsewhere by a standard user's
+// junction: the program asks for RedirectionGuard before it touches a file.
+// Wine has only a stub for it, which says that it was called.
+TEST(RunLinesWine, AsksTheSystemToRefuseUsersLinks) {
+  if (std::optional<std::string> reason = LegUnavailable(Leg::Wine)) GTEST_SKIP() << *reason;
+  World world(Leg::Wine);
+  RunOptions options;
+  options.environment = {{"WINEDEBUG", "fixme+process"}};
+  options.input = InputKind::NullDevice;
+  RunResult result = world.Run(options);
+  EXPECT_NE(result.err.find("fixme:process:SetProcessMitigationPolicy (16, "), std::string::npos)
+      << result.err;
+}
+
 TEST(RunLinesWine, AnExactCommandLineIsSplitByTheProgram) {
   if (std::optional<std::string> reason = LegUnavailable(Leg::Wine)) GTEST_SKIP() << *reason;
   World world(Leg::Wine);
