@@ -40,17 +40,17 @@ touch -d '3 days ago 09:15' "$local_copy"
 touch -d '1 hour ago' "$server_copy"
 
 # Dates in the way a Spanish-speaking administrator reads them, where the
-# machine has that locale.
+# machine has that locale. It is given to rud alone: this shell started before
+# install-deps.sh may have generated it, and could not take it on itself.
+demo_locale=C.UTF-8
 if locale -a 2>/dev/null | grep -qx 'es_ES.utf8'; then
-  export LC_ALL=es_ES.UTF-8
-else
-  export LC_ALL=C.UTF-8
+  demo_locale=es_ES.UTF-8
 fi
 
 run_rud() {
   echo "\$ rud '\\\\srv\\upd' XNMPAYRO"
   local status=0
-  "$rud" '\\srv\upd' XNMPAYRO </dev/null || status=$?
+  env LC_ALL="$demo_locale" "$rud" '\\srv\upd' XNMPAYRO </dev/null || status=$?
   echo "(exit code $status)"
   echo
 }

@@ -71,6 +71,6 @@ Text GetArgument(int n) {
   // given: an empty one stays in its place and none is split again.
   Text listed;
   const char16_t* commandLine = nullptr;
-  if (ListedArgument(n, listed, commandLine)) return listed;
+  if (ListedArgumentOrCommandLine(n, listed, commandLine)) return listed;
   return ArgumentOfCommandLine(commandLine == nullptr ? TextView() : TextView(commandLine), n);
 }

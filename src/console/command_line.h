@@ -15,7 +15,7 @@ Text ArgumentOfCommandLine(TextView commandLine, int n);
 
 // The n-th argument of this process: n = 0 is the full path of the program's
 // own executable file; n >= 1 is the n-th entry of the list where the
-// platform hands over one (POSIX argv), else it comes from GetCommandLineW,
-// read afresh on every call; empty text for a missing argument or a negative
-// n.
+// platform hands the arguments over as a list (platform/arguments.h), else
+// the n-th argument of GetCommandLineW, read afresh on every call; empty text
+// for a missing argument or a negative n.
 Text GetArgument(int n);

@@ -104,7 +104,6 @@ CodeLocation LocateCode(const void* address);
 // The code address a "Runtime error" line shows: the address itself where
 // the platform shows it as it is (platform/code_address.h: on 32-bit
 // Windows), else its offset within the module that holds it; an address no
-// module holds as it is. Allocates nothing. The module lookup takes the
-// loader's lock on POSIX (dladdr), a lock the program's one thread may take
-// again should the fault have come inside the loader.
+// module holds as it is. Allocates nothing: it serves the report of a fault,
+// and asks the platform only what it can answer at such a time.
 uintptr_t ShownCodeAddress(const void* address);

@@ -6,12 +6,12 @@
 
 // The update decision subtracts two of these values and copies the program
 // unless the difference is 0.0 or less: each must be the one IEEE double its
-// parts make, never a wider intermediate (x87 registers hold 80 bits). A
-// build that evaluates with excess precision stops here; on i686 the
-// toolchain file asks for SSE2 arithmetic.
+// parts make, never a wider intermediate. A build that evaluates with excess
+// precision stops here; a target whose arithmetic is wider by default asks
+// for plain doubles in its toolchain file.
 static_assert(FLT_EVAL_METHOD == 0,
-              "date values must be computed in double precision (on i686: -msse2 -mfpmath=sse; "
-              "an older build folder needs cmake --fresh)");
+              "date values must be computed in plain double precision (FLT_EVAL_METHOD 0): see "
+              "the target's toolchain file; a build folder configured before needs cmake --fresh");
 
 namespace {
 

@@ -10,4 +10,4 @@
 // entry (n >= 1), decoded from the user's code page, or empty text when the
 // list is shorter. False when there is only a command line to split:
 // `commandLine` is then that line as GetCommandLineW gives it, read afresh.
-bool ListedArgument(int n, std::u16string& argument, const char16_t*& commandLine);
+bool ListedArgumentOrCommandLine(int n, std::u16string& argument, const char16_t*& commandLine);

@@ -44,10 +44,11 @@ inline std::string Quoted(const std::string& text) {
 // Runs the tool under wine with LANG set (and LC_ALL, LC_MESSAGES, LC_TIME
 // unset), feeding `input`; its standard output without carriage returns, or
 // a line saying how Wine failed, with what it wrote to standard error. A run
-// that ends without a word is made once more, and the first one's trace is
+// that wrote nothing at all is made once more, and the first one's trace is
 // left on standard error: Wine has been seen, rarely, to end a start-up that
 // follows a change of LANG (which rewrites its registry) without running the
-// program at all, and that is no fault of the program under test.
+// program at all, and that is no fault of the program under test. A run that
+// wrote something and failed is the tool's own failure, and is not retried.
 inline std::string Run(const std::filesystem::path& exe, const std::string& lang,
                        const std::string& input) {
   TempFolder folder;
@@ -67,6 +68,7 @@ inline std::string Run(const std::filesystem::path& exe, const std::string& lang
     }
     failure = "wine failed (status " + std::to_string(status) + ", " +
               std::to_string(text.size()) + " bytes out): " + command + "\n" + ReadFileBytes(err);
+    if (!text.empty()) break;
     if (attempt == 1) std::fprintf(stderr, "retried once: %s\n", failure.c_str());
   }
   return failure;

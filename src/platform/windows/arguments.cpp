@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-bool ListedArgument(int, std::u16string&, const char16_t*& commandLine) {
+bool ListedArgumentOrCommandLine(int, std::u16string&, const char16_t*& commandLine) {
   commandLine = reinterpret_cast<const char16_t*>(GetCommandLineW());
   return false;
 }

@@ -23,7 +23,7 @@ void KeepArguments(int count, char** arguments, char**) {
 
 }  // namespace
 
-bool ListedArgument(int n, std::u16string& argument, const char16_t*&) {
+bool ListedArgumentOrCommandLine(int n, std::u16string& argument, const char16_t*&) {
   argument.clear();
   if (n >= 1 && n < keptCount && keptArguments != nullptr && keptArguments[n] != nullptr) {
     argument = posix::TextOfUserCodePage(keptArguments[n]);

@@ -1,6 +1,7 @@
 // Temporaries left by runs that died while copying are removed by the next
 // copy into the same folder; temporaries still being written never are.
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -140,12 +141,30 @@ TEST_F(StaleCopiesTest, RemovesWhatDeadWritersLeftAndNothingElse) {
   // A writer waiting for the FIFO's reader: no cleaner may be that reader.
   const fs::path fifo = temp_ / ".XNMPAYRO.exe.rud-Fifo01";
   std::atomic<bool> writerWentOn{false};
+  std::atomic<pid_t> writerThread{0};
   std::thread writer([&] {
+    writerThread = ::gettid();
     const int fd = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
     writerWentOn = true;
     if (fd >= 0) ::close(fd);
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the writer waits by now
+  // The kernel shows a thread blocked in a call by the call's number (a
+  // running one as "running"): the writer waits in its open by now.
+  const std::string blockedInOpen = std::to_string(SYS_openat) + " ";
+  bool blocked = false;
+  for (int wait = 0; wait < 10000 && !blocked; ++wait) {
+    const pid_t thread = writerThread;
+    blocked = thread != 0 &&
+              ReadFileBytes("/proc/self/task/" + std::to_string(thread) + "/syscall")
+                  .starts_with(blockedInOpen);
+    if (!blocked) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (!blocked) {
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    writer.join();
+    ::close(reader);
+    FAIL() << "the writer never waited in its open";
+  }
 
   EXPECT_EQ(posix::RemoveStaleCopies(folder_, kName), 2);
 
