@@ -48,22 +48,20 @@ TEST(CodePageOfCodeset, KnownCodesetsAndOthers) {
 std::optional<std::vector<std::string>> SingleBytes(const std::string& codeset) {
   iconv_t converter = iconv_open("UTF-8", codeset.c_str());
   if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::vector<std::string> decoded;
-  for (int byte = 0; byte < 256; ++byte) {
-    char in = static_cast<char>(byte);
-    char out[16];
-    char* inAt = &in;
-    char* outAt = out;
-    size_t inLeft = 1;
-    size_t outLeft = sizeof out;
+  std::vector<std::string> decoded(256);
+  bool single = true;
+  for (int byte = 0; byte < 256 && single; ++byte) {
+    char in = static_cast<char>(byte), out[16], *inAt = &in, *outAt = out;
+    size_t inLeft = 1, outLeft = sizeof out;
     iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    const bool whole = iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1);
-    if (!whole && errno == EINVAL) break;  // the start of a longer sequence
-    decoded.push_back(whole ? std::string(out, outAt) : std::string());
+    if (iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1)) {
+      decoded[byte].assign(out, outAt);
+    } else {
+      single = errno != EINVAL;  // EINVAL: the start of a longer sequence
+    }
   }
   iconv_close(converter);
-  if (decoded.size() < 256) return std::nullopt;
-  return decoded;
+  return single ? std::optional(decoded) : std::nullopt;
 }
 
 // A locale may be made with any charmap of the C library (localedef makes
@@ -75,17 +73,15 @@ TEST(CodePageOfCodeset, EveryCharmapOfACodePageIsKnownByItsName) {
   std::map<std::vector<std::string>, std::set<UINT>> codePagesByBytes;
   for (UINT codePage = 1; codePage < 65536; ++codePage) {
     const char* codeset = posix::CodesetOfCodePage(codePage);
-    if (codeset == nullptr) continue;
-    if (const std::optional<std::vector<std::string>> bytes = SingleBytes(codeset)) {
+    if (const auto bytes = codeset ? SingleBytes(codeset) : std::nullopt) {
       codePagesByBytes[*bytes].insert(codePage);
     }
   }
   int matched = 0;
   for (const auto& entry : std::filesystem::directory_iterator(charmaps)) {
     const std::string name = entry.path().stem().string();  // IBM850.gz
-    const std::optional<std::vector<std::string>> bytes = SingleBytes(name);
-    if (!bytes) continue;
-    const auto found = codePagesByBytes.find(*bytes);
+    const auto bytes = SingleBytes(name);
+    const auto found = bytes ? codePagesByBytes.find(*bytes) : codePagesByBytes.end();
     // ASCII is what an unknown codeset gets anyway (UserCodePage).
     if (found == codePagesByBytes.end() || found->second == std::set<UINT>{20127}) continue;
     ++matched;
