@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "app/copy_error_text.h"
+#include "app/system_log.h"
 #include "console/console_stream.h"
 #include "console/exceptions.h"
 #include "console/shown_text.h"
@@ -99,18 +100,21 @@ void RunUpdate(const InstallPaths& paths) {
   // an equal or older one (or none at all) ends the run without a word.
   if (localFound &&
       LastWriteLocalTime(remoteStampInfo) - LastWriteLocalTime(localStampInfo) <= 0.0) {
+    if (!remoteFound) LogServerCopyMissing(serverCopy);
     return;
   }
 
   // The versions are only shown, never compared. Both are read before anything
   // is written to disk, so an unreadable server resource stops the update
   // untouched: nothing that is not a program replaces the local copy.
+  TEXEVersionData newVersion;
+  TEXEVersionData oldVersion;
   if (remoteFound) {
-    const TEXEVersionData newVersion = GetEXEVersionData(serverCopy);
+    newVersion = GetEXEVersionData(serverCopy);
     WriteLine({u"Nueva Versión: ", Shown(newVersion.FileVersion), u" ", newVersion.DateModified});
   }
   if (localFound) {
-    const TEXEVersionData oldVersion = LocalVersion(localCopy, localStampInfo);
+    oldVersion = LocalVersion(localCopy, localStampInfo);
     WriteLine({u"Antigua Versión: ", Shown(oldVersion.FileVersion), u" ", oldVersion.DateModified});
   } else {
     WriteLine({u"Archivo local no encontrado, será actualizado."});
@@ -122,4 +126,5 @@ void RunUpdate(const InstallPaths& paths) {
   if (!CopyFileW(W(serverCopy), W(localCopy), FALSE)) RaiseCopyFailure();
   ClearReadOnly(localCopy);
   WriteLine({u"Se realizó la actualización de manera exitosa."});
+  LogInstalled(serverCopy, newVersion, remoteStampInfo, localFound ? &oldVersion : nullptr, localStampInfo);
 }

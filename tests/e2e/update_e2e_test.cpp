@@ -11,22 +11,28 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/text.h"
 #include "e2e/e2e_fixture.h"
 #include "e2e/smb_server.h"
+#include "e2e/system_log.h"
 #include "fileinfo/version_info.h"
+#include "platform/posix/text/utf.h"
 #include "support/pe_writer.h"
 
 namespace {
@@ -120,6 +126,75 @@ Executable WithVersion(const char* fileVersion) {
 const Executable kOldBuild = WithVersion("12.6.0.3");
 const Executable kNewBuild = WithVersion("12.6.0.4");
 
+// A record in the system's log: its kind (info, warning, err) and inserts.
+struct Record {
+  std::string kind;
+  std::vector<std::string> inserts;
+};
+
+// The texts of the event IDs 1 to 3, and each kind's event ID.
+const std::map<std::string, std::pair<int, std::string>> kRecordTexts = {
+    {"info",
+     {1, "Programa «%1» actualizado desde «%2». Nueva versión: %3 (%4). Antigua versión: %5 (%6)."}},
+    {"err", {2, "Falló la actualización del programa «%1» desde «%2»: %3"}},
+    {"warning", {3, "Programa «%1»: no se encontró la copia del servidor «%2»; sigue la copia local."}},
+};
+// Wine's channels: a line per insert, in the class of the event type, after
+// advapi's line that names the event.
+constexpr const char* kWineEventChannels = "-all,trace+eventlog,warn+eventlog,err+eventlog,fixme+advapi";
+
+// An insert as Wine's debug channel quotes it: L"...", with a backslash, a
+// quote and any unit outside printable ASCII escaped.
+std::string WineQuoted(const std::string& utf8) {
+  std::string quoted = "L\"";
+  for (char16_t c : posix::Utf16FromUtf8(utf8)) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, c == u'\\' || c == u'"' ? "\\%c" : c < 32 || c > 126 ? "\\%04x" : "%c",
+                  static_cast<unsigned>(c));
+    quoted += escaped;
+  }
+  return quoted + "\"";
+}
+
+// Takes Wine's event lines out of standard error: one entry per event,
+// "<class> <event ID>: <insert> | <insert>...".
+std::vector<std::string> TakeWineRecords(std::string& err) {
+  constexpr std::string_view kEvent = "fixme:advapi:ReportEventW (";
+  constexpr std::string_view kInsert = ":eventlog:ReportEventW ";
+  std::vector<std::string> records;
+  std::string kept;
+  std::istringstream lines(err);
+  for (std::string line; std::getline(lines, line);) {
+    // After the thread: "fixme:advapi:ReportEventW (log,0xTYPE,0xCATEGORY,0xID,..."
+    // names an event, "<class>:eventlog:ReportEventW L"..."" is one insert.
+    const std::string rest = line.substr(line.find(':') + 1);
+    const size_t insert = rest.find(kInsert);
+    if (rest.starts_with(kEvent)) {
+      std::istringstream fields(rest.substr(kEvent.size()));
+      std::string field;
+      for (int k = 0; k < 4; ++k) std::getline(fields, field, ',');
+      records.push_back("? " + std::to_string(std::stoul(field, nullptr, 16)) + ":");
+    } else if (insert != std::string::npos && !records.empty()) {
+      records.back().replace(0, records.back().find(' '), rest.substr(0, insert));
+      records.back() += (records.back().back() == ':' ? " " : " | ") + rest.substr(insert + kInsert.size());
+    } else if (line.find(":advapi:") == std::string::npos && line.find(":eventlog:") == std::string::npos) {
+      kept += line + "\n";
+    }
+  }
+  err = kept;
+  return records;
+}
+
+// A local time's instant in UTC, as a record shows a last-write time.
+std::string IsoUtc(const LocalTime& t) {
+  const time_t seconds = InstantOf(t).tv_sec;
+  struct tm utc {};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
 class Update : public OnEachLeg {
  protected:
   void SetUp() override {
@@ -155,13 +230,60 @@ class Update : public OnEachLeg {
     return {{"TZ", kTimeZone}, {"LANG", locale}, {"LC_TIME", ""}, {"LC_MESSAGES", ""}};
   }
 
+  // A run of rud; its records in the system's log go to records_: Wine's
+  // event lines, taken out of standard error, or natively what the private
+  // rsyslogd got from a run in its namespace (receiver_ says where /dev/log
+  // leads there). Natively without that log, records_ is empty-handed.
   RunResult RunRud(std::vector<std::string> arguments = {}) {
     RunOptions options;
     options.arguments = arguments.empty() ? std::vector<std::string>{ServerArgument(), "XNMPAYRO"}
                                           : std::move(arguments);
     options.environment = Environment();
     options.timeLimit = std::chrono::seconds(60);
-    return world().Run(options);
+    options.output = output_;
+    SystemLog* log = !OnWine() && !SystemLogUnavailable() ? PrivateSystemLog() : nullptr;
+    if (OnWine()) options.environment["WINEDEBUG"] = kWineEventChannels;
+    if (log != nullptr) {
+      log->Use(receiver_);
+      options.program = "nsenter";
+      std::vector<std::string> enter = log->Enter();
+      enter.push_back(RUD_NATIVE_BINARY);
+      options.arguments.insert(options.arguments.begin(), enter.begin(), enter.end());
+    }
+    RunResult result = world().Run(options);
+    records_.reset();
+    if (OnWine()) records_ = TakeWineRecords(result.err);
+    if (log != nullptr) records_ = log->Take();
+    return result;
+  }
+
+  // The server copy as rud names it from its server argument.
+  std::string ServerCopyArgument(const std::string& server = "") {
+    return (server.empty() ? ServerArgument() : server) + "\\Garh\\NM\\bin\\XNMPAYRO.exe";
+  }
+
+  // The last run's records are these, as this leg shows them: natively the
+  // log's line, "user.<kind> <text>"; under Wine the event's class, ID and
+  // inserts. Nothing to compare natively where the private log can't run.
+  void ExpectRecords(const std::vector<Record>& expected) {
+    if (!records_) return;
+    std::vector<std::string> shown;
+    for (const Record& record : expected) {
+      const auto& [eventId, text] = kRecordTexts.at(record.kind);
+      std::string line = OnWine() ? (record.kind == "info" ? "trace" : record.kind == "warning" ? "warn" : "err") +
+                                        (" " + std::to_string(eventId) + ":")
+                                  : "user." + record.kind + " " + text;
+      for (size_t k = 0; k < record.inserts.size(); ++k) {
+        if (OnWine()) {
+          line += (k == 0 ? " " : " | ") + WineQuoted(record.inserts[k]);
+        } else {
+          const std::string mark = "%" + std::to_string(k + 1);
+          line.replace(line.find(mark), mark.size(), record.inserts[k]);
+        }
+      }
+      shown.push_back(line);
+    }
+    EXPECT_EQ(*records_, shown);
   }
 
   // A last-write time as the program writes it: natively the locale's
@@ -274,6 +396,9 @@ class Update : public OnEachLeg {
   }
 
   bool spanish_ = false;
+  std::optional<std::vector<std::string>> records_;
+  LogReceiver receiver_ = LogReceiver::Rsyslog;
+  OutputKind output_ = OutputKind::Pipe;
 };
 RUD_IN_SETTINGS(Update, Leg::Native, Leg::Wine, Setting(Leg::Native, Served::OverSmb),
                 Setting(Leg::Wine, Served::OverSmb));
@@ -341,6 +466,15 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exitCode, row.exitCode);
     EXPECT_FALSE(result.timedOut);
+    std::vector<Record> records;
+    if (!row.local && !row.server) records.push_back({"err", {"XNMPAYRO", ServerArgument(), kNeitherFound}});
+    if (row.local && !row.server) records.push_back({"warning", {"XNMPAYRO", ServerCopyArgument()}});
+    if (row.copied) {
+      records.push_back({"info", {"XNMPAYRO", ServerCopyArgument(), kNewBuild.fileVersion, IsoUtc(*row.server),
+                                  row.local ? kOldBuild.fileVersion : "ninguna",
+                                  row.local ? IsoUtc(*row.local) : "archivo local no encontrado"}});
+    }
+    ExpectRecords(records);
 
     if (row.copied) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
@@ -349,6 +483,7 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
       RunResult again = RunRud();
       ExpectOutput(again.out, Head());
       EXPECT_EQ(again.exitCode, 0);
+      ExpectRecords({});
       EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.server)));
       // Never installed read-only, which would refuse every later update.
       EXPECT_NE(fs::status(LocalCopy()).permissions() & fs::perms::owner_write, fs::perms::none);
@@ -417,6 +552,9 @@ TEST_P(Update, AServerCopyWithoutAVersionResourceStopsTheUpdateBeforeTheCopy) {
   for (const std::string& line : OsErrorReport(code, systemText)) lines.push_back(line);
   ExpectOutput(result.out, lines);
   EXPECT_EQ(result.exitCode, 1);
+  // The report's two lines are one in the log.
+  ExpectRecords({{"err", {"XNMPAYRO", ServerArgument(),
+                          "EOSError: System Error.  Code: " + std::to_string(code) + ". " + systemText}}});
   // Nothing was written: no folder made, nothing copied.
   EXPECT_FALSE(fs::exists(LocalRoot()));
 }
@@ -475,7 +613,24 @@ TEST_P(Update, ControlCharactersOfAVersionStringShowAsQuestionMarks) {
   lines.push_back(kSuccess);
   ExpectOutput(result.out, lines);
   EXPECT_EQ(result.exitCode, 0);
+  // Nor do they reach the log: a line break there would forge a record.
+  ExpectRecords({{"info", {"XNMPAYRO", ServerCopyArgument(),
+                           "2.0??Se realizó la actualización de manera exitosa.?[8m", IsoUtc(kNewer),
+                           "1.0????", IsoUtc(kOlder)}}});
   EXPECT_EQ(ReadFileBytes(LocalCopy()), forged);
+}
+
+// A report that can't reach standard output goes to standard error, and to
+// the log as it stands there.
+TEST_P(Update, AReportOnStandardErrorIsRecordedAsItWasWritten) {
+  output_ = OutputKind::Closed;
+  RunResult result = RunRud();
+  EXPECT_EQ(result.exitCode, 1);
+  std::string report = result.err;
+  for (size_t at; (at = report.find("\r\n")) != std::string::npos;) report.replace(at, 2, " ");
+  while (report.ends_with(" ")) report.pop_back();
+  ASSERT_TRUE(report.starts_with("Exception EInOutError in module ")) << result.err;
+  ExpectRecords({{"err", {"XNMPAYRO", ServerArgument(), report}}});
 }
 
 // A program code names a file in a module folder; one that is a path would
@@ -491,6 +646,7 @@ TEST_P(Update, APathLikeProgramCodeIsRefused) {
 
     ExpectOutput(result.out, {kBanner, "Exception: Error en el código de programa."});
     EXPECT_EQ(result.exitCode, 1);
+    ExpectRecords({{"err", {code, ServerArgument(), "Exception: Error en el código de programa."}}});
     EXPECT_FALSE(fs::exists(world().DriveC() / "x.exe"));
     EXPECT_FALSE(fs::exists(LocalRoot()));
   }
@@ -594,6 +750,16 @@ TEST_P(UpdateOverSmb, AServerThatIsDownCountsAsMissingUntilItIsBack) {
     ExpectOutput(result.out, lines);
     EXPECT_EQ(result.exitCode, row.exitCode);
     EXPECT_FALSE(result.timedOut);
+    // A branch office that can't reach the share is silent on the console,
+    // not in the log.
+    if (row.serverUp) {
+      ExpectRecords({{"info", {"XNMPAYRO", ServerCopyArgument(), kNewBuild.fileVersion, IsoUtc(kNewer),
+                               kOldBuild.fileVersion, IsoUtc(kOlder)}}});
+    } else if (row.installed) {
+      ExpectRecords({{"warning", {"XNMPAYRO", ServerCopyArgument()}}});
+    } else {
+      ExpectRecords({{"err", {"XNMPAYRO", ServerArgument(), kNeitherFound}}});
+    }
     if (row.installed) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), row.serverUp ? kNewBuild.bytes : kOldBuild.bytes);
     }
@@ -1342,6 +1508,101 @@ TEST_P(UpdateWine, TheBatchLauncherStartsTheUpdatedProgram) {
     EXPECT_EQ(result.exitCode, row.exitCode);
     EXPECT_EQ(ReadIfThere(record), row.started);
   }
+}
+
+// The log never changes a run: with no log, one that refuses, or one that
+// never reads (where the C library's syslog() would wait for room), an update
+// shows the same lines and exit code, at once.
+TEST_P(UpdateNative, AMissingRefusingOrFullLogLeavesTheRunAsItIs) {
+  if (std::optional<std::string> why = SystemLogUnavailable()) GTEST_SKIP() << *why;
+  std::string withTheLog;  // the update's lines where rsyslogd takes its record
+  for (LogReceiver receiver : {LogReceiver::Rsyslog, LogReceiver::None, LogReceiver::Refusing, LogReceiver::Full}) {
+    SCOPED_TRACE(static_cast<int>(receiver));
+    Reset();
+    Put(LocalCopy(), kOldBuild.bytes, kOlder);
+    Put(ServerCopy(), kNewBuild.bytes, kNewer);
+    receiver_ = receiver;
+    const auto started = std::chrono::steady_clock::now();
+    const RunResult update = RunRud();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    if (receiver == LogReceiver::Rsyslog) {
+      withTheLog = update.out;
+      ExpectRecords({{"info", {"XNMPAYRO", ServerCopyArgument(), kNewBuild.fileVersion, IsoUtc(kNewer),
+                               kOldBuild.fileVersion, IsoUtc(kOlder)}}});
+    } else {
+      EXPECT_EQ(update.out, withTheLog);
+      ExpectRecords({});
+    }
+    EXPECT_EQ(update.exitCode, 0);
+    EXPECT_EQ(update.err, "");
+    EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
+    EXPECT_LT(took.count(), 5.0);
+  }
+}
+
+// A run with nothing to do, the common case at every login, does not even
+// connect to the log; an update connects once and sends its one record.
+TEST_P(UpdateNative, OnlyARunWithARecordConnectsToTheLog) {
+  if (std::optional<std::string> why = SystemLogUnavailable()) GTEST_SKIP() << *why;
+  PrivateSystemLog()->Use(LogReceiver::Rsyslog);
+  Put(LocalCopy(), kOldBuild.bytes, kOlder);
+  Put(ServerCopy(), kNewBuild.bytes, kNewer);
+  const fs::path trace = world().folder() / "calls.txt";
+  for (const bool updates : {true, false}) {
+    SCOPED_TRACE(updates ? "an update" : "nothing to do");
+    RunOptions options;
+    options.program = "nsenter";
+    options.arguments = PrivateSystemLog()->Enter();
+    options.arguments.insert(options.arguments.end(), {"strace", "-f", "-qq", "-e", "trace=%network", "-o",
+                                                       trace.string(), RUD_NATIVE_BINARY, ServerArgument(),
+                                                       "XNMPAYRO"});
+    options.environment = Environment();
+    const RunResult result = world().Run(options);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string calls = ReadFileBytes(trace);
+    if (updates) {
+      EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 3) << calls;
+      EXPECT_NE(calls.find("socket(AF_UNIX, SOCK_DGRAM|SOCK_CLOEXEC|SOCK_NONBLOCK"), std::string::npos) << calls;
+      EXPECT_NE(calls.find("sun_path=\"/dev/log\""), std::string::npos) << calls;
+      EXPECT_NE(calls.find("MSG_DONTWAIT|MSG_NOSIGNAL"), std::string::npos) << calls;
+    } else {
+      EXPECT_EQ(calls, "");
+    }
+    EXPECT_EQ(PrivateSystemLog()->Take().size(), updates ? 1u : 0u);
+  }
+}
+
+// The ZIP's registration command, run as an administrator runs it, registers
+// the source with rud.exe's messages; with /quitar it takes both away.
+TEST_P(UpdateWine, TheRegistrationCommandRegistersTheEventSource) {
+  const fs::path zip = world().folder() / "zip";
+  fs::create_directories(zip);
+  fs::copy_file(fs::path(RUD_SOURCE_DIR) / "examples" / "registrar-eventos.cmd", zip / "registrar-eventos.cmd");
+  fs::copy_file(WindowsBuildFolder() / "rud.exe", zip / "rud.exe");
+  const fs::path installed = world().DriveC() / "Program Files" / "ZARVEK" / "RUD" / "rud.exe";
+  const std::string key = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\ZARVEK RUD";
+  auto run = [&](const std::string& program, const std::vector<std::string>& arguments) {
+    RunOptions options;
+    options.program = program;
+    options.arguments = arguments;
+    options.input = InputKind::NullDevice;
+    return world().Run(options);
+  };
+  const std::string command = world().ProgramPathOf(zip / "registrar-eventos.cmd");
+
+  const RunResult registered = run("cmd", {"/c", command});
+  EXPECT_EQ(registered.exitCode, 0) << registered.out;
+  const RunResult query = run("reg", {"query", key});
+  EXPECT_NE(query.out.find("EventMessageFile    REG_EXPAND_SZ    C:\\Program Files\\ZARVEK\\RUD\\rud.exe"),
+            std::string::npos)
+      << query.out;
+  EXPECT_NE(query.out.find("TypesSupported    REG_DWORD    0x7"), std::string::npos) << query.out;
+  EXPECT_TRUE(ReadIfThere(installed) == ReadFileBytes(zip / "rud.exe")) << "the copy the event log reads";
+
+  const RunResult removed = run("cmd", {"/c", command, "/quitar"});
+  EXPECT_EQ(removed.exitCode, 0) << removed.out;
+  EXPECT_NE(run("reg", {"query", key}).exitCode, 0);
+  EXPECT_FALSE(fs::exists(installed));
 }
 
 // rud.exe's own version resource, read back by our reader.
