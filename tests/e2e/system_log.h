@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-// What /dev/log leads to: rsyslogd, nothing, a socket whose owner has gone
-// (a connection is refused), or one that is bound but never read, its queue
-// full.
-enum class LogReceiver { Rsyslog, None, Refusing, Full };
+// What /dev/log leads to: rsyslogd, nothing, or a socket that is bound but
+// never read, its queue full.
+enum class LogReceiver { Rsyslog, None, Full };
 
 class SystemLog {
  public:
