@@ -251,5 +251,5 @@ if [[ $(cat "$work/message-table.status") != 0 ]]; then
   say "the message table's unit tests: FAILED"
   sed 's/^/    /' "$work/message-table.log" >&2
 fi
-((failures == 0)) || fail "$failures of ${#cases[@]} runs and the message table's tests"
+((failures == 0)) || fail "$failures of ${#cases[@]} runs and the message table's tests, counted as one"
 say "${#cases[@]} runs passed; the emulated part took $((SECONDS - started)) s"
