@@ -51,32 +51,37 @@ set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 
 if(WIN32)
   # One folder, rud-<version>-win32: rud.exe, lanzar.cmd that starts the
-  # rud.exe beside it, the administrators' LEEME.txt (Spanish and English;
+  # rud.exe beside it, registrar-eventos.cmd that registers the event source
+  # with rud.exe's message table, the administrators' LEEME.txt (Spanish and English;
   # the developers' README.md is of no use on a workstation) and SHA256SUMS.
   # cmd.exe can miss the labels of a batch file whose lines end in LF alone,
   # and Notepad before Windows 10 shows LF-only text as one line, so both
   # texts are shipped with CR LF. LEEME.txt starts with a UTF-8 byte order
   # mark: without it, older Notepads read its accents in the ANSI code page.
   configure_file(examples/lanzar.cmd ${PROJECT_BINARY_DIR}/zip/lanzar.cmd @ONLY NEWLINE_STYLE CRLF)
+  configure_file(examples/registrar-eventos.cmd ${PROJECT_BINARY_DIR}/zip/registrar-eventos.cmd @ONLY
+    NEWLINE_STYLE CRLF)
   configure_file(docs/LEEME.txt ${PROJECT_BINARY_DIR}/zip/LEEME.txt @ONLY NEWLINE_STYLE CRLF)
   # SHA256SUMS is made with the build, from the very files the ZIP takes:
   # rud.exe is linked stripped (-s) and not stripped again by CPack, so its
   # sum holds. CPack copies it beside the ZIP once the ZIP is made.
   target_link_options(rud PRIVATE -s)
   set(rud_zip_files ${PROJECT_BINARY_DIR}/zip/LEEME.txt ${PROJECT_BINARY_DIR}/zip/lanzar.cmd
-    $<TARGET_FILE:rud>)
+    ${PROJECT_BINARY_DIR}/zip/registrar-eventos.cmd $<TARGET_FILE:rud>)
   set(rud_zip_sums ${PROJECT_BINARY_DIR}/zip/SHA256SUMS)
   add_custom_command(OUTPUT ${rud_zip_sums}
     COMMAND ${CMAKE_COMMAND} -DRUD_SUMS_OUTPUT=${rud_zip_sums} "-DRUD_SUMS_FILES=${rud_zip_files}"
             -P ${PROJECT_SOURCE_DIR}/cmake/zip_sums.cmake
     DEPENDS rud ${PROJECT_BINARY_DIR}/zip/LEEME.txt ${PROJECT_BINARY_DIR}/zip/lanzar.cmd
+            ${PROJECT_BINARY_DIR}/zip/registrar-eventos.cmd
             ${PROJECT_SOURCE_DIR}/cmake/zip_sums.cmake
     COMMENT "SHA256SUMS of the ZIP's files"
     VERBATIM)
   add_custom_target(rud_zip_sums ALL DEPENDS ${rud_zip_sums})
   install(TARGETS rud RUNTIME DESTINATION . COMPONENT zip EXCLUDE_FROM_ALL)
   install(FILES ${PROJECT_BINARY_DIR}/zip/LEEME.txt ${PROJECT_BINARY_DIR}/zip/lanzar.cmd
-    ${rud_zip_sums} DESTINATION . COMPONENT zip EXCLUDE_FROM_ALL)
+    ${PROJECT_BINARY_DIR}/zip/registrar-eventos.cmd ${rud_zip_sums} DESTINATION . COMPONENT zip
+    EXCLUDE_FROM_ALL)
   set(CPACK_STRIP_FILES OFF)
   set(CPACK_RUD_ZIP_SUMS ${rud_zip_sums})
   set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/zip_sums.cmake)

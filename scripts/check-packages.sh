@@ -198,7 +198,7 @@ if ! unzip -tq "$zip" >/dev/null 2>&1; then
   fail "$zip_name: unzip -t finds it damaged"
 fi
 expect_same "$zip_name: its files" \
-  "$top/LEEME.txt"$'\n'"$top/SHA256SUMS"$'\n'"$top/lanzar.cmd"$'\n'"$top/rud.exe" \
+  "$top/LEEME.txt"$'\n'"$top/SHA256SUMS"$'\n'"$top/lanzar.cmd"$'\n'"$top/registrar-eventos.cmd"$'\n'"$top/rud.exe" \
   "$(unzip -Z1 "$zip" | grep -v '/$' | LC_ALL=C sort)"
 
 unzip -q "$zip" -d "$work/zip"
@@ -221,7 +221,7 @@ sums=$unpacked/SHA256SUMS
 if [[ -f $sums ]]; then
   (cd "$unpacked" && sha256sum --strict -c SHA256SUMS) >"$work/sums.log" 2>&1 ||
     fail "$zip_name: sha256sum -c SHA256SUMS fails:"$'\n'"$(cat "$work/sums.log")"
-  expect_same "$zip_name: the files SHA256SUMS names" "LEEME.txt lanzar.cmd rud.exe" \
+  expect_same "$zip_name: the files SHA256SUMS names" "LEEME.txt lanzar.cmd registrar-eventos.cmd rud.exe" \
     "$(awk '{ print $2 }' "$sums" | xargs)"
   beside=${zip%.zip}.SHA256SUMS
   if [[ ! -f $beside ]]; then
@@ -230,15 +230,16 @@ if [[ -f $sums ]]; then
     fail "${beside#"$root"/} is not the ZIP's SHA256SUMS"
   fi
 fi
-launcher=$unpacked/lanzar.cmd
-if [[ -f $launcher ]]; then
-  if ! cmp -s <(tr -d '\r' <"$launcher") <(tr -d '\r' <examples/lanzar.cmd); then
-    fail "$zip_name: lanzar.cmd is not examples/lanzar.cmd"
+for command in lanzar.cmd registrar-eventos.cmd; do
+  if [[ -f $unpacked/$command ]]; then
+    if ! cmp -s <(tr -d '\r' <"$unpacked/$command") <(tr -d '\r' <"examples/$command"); then
+      fail "$zip_name: $command is not examples/$command"
+    fi
+    if LC_ALL=C grep -qv $'\r$' "$unpacked/$command"; then
+      fail "$zip_name: $command has lines that do not end in CR LF"
+    fi
   fi
-  if LC_ALL=C grep -qv $'\r$' "$launcher"; then
-    fail "$zip_name: lanzar.cmd has lines that do not end in CR LF"
-  fi
-fi
+done
 
 # rud.exe: a 32-bit console program that needs no DLL from MinGW, carrying its
 # version resource (type 16) with this version in the fixed part and in the
@@ -259,6 +260,11 @@ if [[ -f $exe ]]; then
   if ! sed -n '/^The \.rsrc Resource Directory section/,$p' <<<"$headers" |
     grep -q 'Entry: ID: 0x000010,'; then
     fail "$zip_name: rud.exe has no version resource"
+  fi
+  # The message table (type 11) the Event Viewer formats rud's events with.
+  if ! sed -n '/^The \.rsrc Resource Directory section/,$p' <<<"$headers" |
+    grep -q 'Entry: ID: 0x00000b,'; then
+    fail "$zip_name: rud.exe has no message table"
   fi
 
   # VS_FIXEDFILEINFO: after its signature 0xFEEF04BD and its structure

@@ -28,7 +28,9 @@ run_packages=(cmake ninja-build g++ googletest locales)
 # from private Samba servers (samba) through a FUSE client (smbnetfs), read
 # their counters with smbstatus, and compare with rsync (smbclient looks at a
 # share by hand when one misbehaves); the servers' network
-# namespace gets its loopback up with ip (iproute2).
+# namespace gets its loopback up with ip (iproute2). The records rud writes
+# to the system log are read by a private rsyslogd that the tests start
+# themselves (tests/e2e/syslog_receiver.sh), whatever the system runs.
 test_packages=(
   libgtest-dev
   clang libclang-rt-14-dev
@@ -38,6 +40,7 @@ test_packages=(
   strace valgrind
   dpkg-dev unzip man-db lintian icoutils
   samba smbnetfs smbclient rsync iproute2
+  rsyslog
 )
 # es_ES.ISO-8859-1: the tests' locale whose codeset is not UTF-8.
 locales_wanted=(es_ES.UTF-8 es_MX.UTF-8 en_US.UTF-8 es_ES.ISO-8859-1)

@@ -111,6 +111,11 @@ else
   legs_skipped+=("SMB share: ${smb_why#no private SMB server here: }")
 fi
 
+# The records rud writes to the system log are read natively from a private
+# rsyslogd (tests/e2e/syslog_receiver.sh), where this machine allows it.
+syslog_why=$(bash tests/e2e/syslog_receiver.sh check) && syslog_leg=1 || syslog_leg=
+[[ -z $syslog_leg ]] && legs_skipped+=("system log: ${syslog_why#no private system log here: }")
+
 # Wine leg filter for a second pass of the end-to-end tests: the native runs
 # have been made once already.
 wine_only_filter='-*/Native:*/NativeOverSmb:*Native.*:Load*.*:PosixCaller.*'
@@ -139,6 +144,7 @@ else
 fi
 run_windows_leg x86_64 win64 "$wine64"
 [[ -n $smb_leg ]] && legs_run+=("SMB share (native and Windows, with DFS)")
+[[ -n $syslog_leg ]] && legs_run+=("system log (native records read by rsyslogd)")
 
 smoke_note="not needed (the i686 suite ran)"
 if [[ $i686_support != native ]]; then

@@ -1,5 +1,6 @@
 // The program: start-up, one run, the end of the process.
 #include "app/run_driver.h"
+#include "app/system_log.h"
 #include "console/console_stream.h"
 #include "console/process_end.h"
 #include "fileinfo/locale_settings.h"
@@ -18,6 +19,8 @@ int main() {
   // Before any file is touched: no link a standard user made leads the run's
   // writes elsewhere.
   RefuseUntrustedLinks();
+  // A report on standard error is also the run's record in the system's log.
+  UncaughtErrorListener = LogEscapedReport;
   StartConsoleStreams();
   try {
     // The date texts follow the user's locale, and the link handling asks

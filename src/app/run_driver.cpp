@@ -1,5 +1,6 @@
 #include "app/run_driver.h"
 
+#include "app/system_log.h"
 #include "app/update.h"
 #include "console/command_line.h"
 #include "console/console_stream.h"
@@ -81,6 +82,9 @@ void RunDriver() {
     RunUpdate(paths);
   } catch (const Exception& error) {
     WriteLine({error.ClassName(), u": ", error.Message});
+    // Recorded as shown: a report that could not be written escapes, and the
+    // report on standard error is recorded instead.
+    LogFailure(error);
     ExitCode = 1;
     SkipLine();  // the user presses Enter
   }

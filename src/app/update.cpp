@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "app/copy_error_text.h"
+#include "app/system_log.h"
 #include "console/console_stream.h"
 #include "console/exceptions.h"
 #include "console/shown_text.h"
@@ -52,7 +53,9 @@ TEXEVersionData LocalVersion(const Text& localCopy, const FileDateTimeInfo& loca
 // settled on with the banner: its text comes from whoever can write to the
 // update share, and a line break, a terminal escape or a bidirectional mark in
 // it could forge, hide or reorder the lines that follow.
-Text Shown(const Text& versionText) { return ShownText(StandardOutput().CodePage, versionText); }
+Text Shown(const Text& versionText) {
+  return ShownText(StandardOutput().CodePage, WithoutBlankRuns(versionText));
+}
 
 // The copy's own failure, in Spanish, for the last error.
 [[noreturn]] void RaiseCopyFailure() {
@@ -103,18 +106,21 @@ void RunUpdate(const InstallPaths& paths) {
   // an equal or older one (or none at all) ends the run without a word.
   if (localFound &&
       LastWriteLocalTime(remoteStampInfo) - LastWriteLocalTime(localStampInfo) <= 0.0) {
+    if (!remoteFound) LogServerCopyMissing(serverCopy);
     return;
   }
 
   // The versions are only shown, never compared. Both are read before anything
   // is written to disk, so an unreadable server resource stops the update
   // untouched: nothing that is not a program replaces the local copy.
+  TEXEVersionData newVersion;
+  TEXEVersionData oldVersion;
   if (remoteFound) {
-    const TEXEVersionData newVersion = GetEXEVersionData(serverCopy);
+    newVersion = GetEXEVersionData(serverCopy);
     WriteLine({u"Nueva Versión: ", Shown(newVersion.FileVersion), u" ", newVersion.DateModified});
   }
   if (localFound) {
-    const TEXEVersionData oldVersion = LocalVersion(localCopy, localStampInfo);
+    oldVersion = LocalVersion(localCopy, localStampInfo);
     WriteLine({u"Antigua Versión: ", Shown(oldVersion.FileVersion), u" ", oldVersion.DateModified});
   } else {
     WriteLine({u"Archivo local no encontrado, será actualizado."});
@@ -126,4 +132,5 @@ void RunUpdate(const InstallPaths& paths) {
   if (!CopyFileW(W(serverCopy), W(localCopy), FALSE)) RaiseCopyFailure();
   ClearLockingAttributes(localCopy);
   WriteLine({u"Se realizó la actualización de manera exitosa."});
+  LogInstalled(serverCopy, newVersion, remoteStampInfo, localFound ? &oldVersion : nullptr, localStampInfo);
 }

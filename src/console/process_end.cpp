@@ -9,6 +9,7 @@
 #include "platform/win32.h"
 
 int32_t ExitCode = 0;
+void (*UncaughtErrorListener)(TextView report) = nullptr;
 
 namespace {
 
@@ -162,9 +163,11 @@ void ReportUncaughtError(const Exception& error, const void* address) {
   }
 
   CodeLocation location = LocateCode(address);
-  WriteToStandardError(EscapedErrorReport(reported->ClassName(), location.ModuleName,
-                                          location.Offset, reported->Message));
+  const Text report =
+      EscapedErrorReport(reported->ClassName(), location.ModuleName, location.Offset, reported->Message);
+  WriteToStandardError(report);
   WriteToStandardError(u"\r\n");
+  if (UncaughtErrorListener != nullptr) UncaughtErrorListener(report);
   ExitCode = 1;
   EndProcess();
 }

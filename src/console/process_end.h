@@ -46,8 +46,10 @@ extern int32_t ExitCode;
 
 // Reports an error that escaped the run driver on standard error, in the OEM
 // code page, and ends the process with exit code 1. `address` is the code
-// that raised it.
+// that raised it. The report's text goes to UncaughtErrorListener too, when
+// one is set (the program's system log record, app/system_log.h).
 [[noreturn]] void ReportUncaughtError(const Exception& error, const void* address);
+extern void (*UncaughtErrorListener)(TextView report);
 
 // Writes the "Runtime error" line straight to the standard-output handle and
 // ends the process with `number` as exit code. The line shows the address

@@ -46,29 +46,42 @@ bool HoldsControlByte(const std::string& bytes) {
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-}  // namespace
-
-Text ShownText(uint32_t codePage, TextView text) {
-  Text shown;
-  shown.reserve(text.size());
-  bool afterBlank = false;
+// Calls `visit` with each character of the text (a surrogate pair is one)
+// and its code point.
+template <class Visit>
+void ForEachCharacter(TextView text, Visit visit) {
   for (size_t at = 0; at < text.size();) {
     const bool pair =
         at + 1 < text.size() && IsHighSurrogate(text[at]) && IsLowSurrogate(text[at + 1]);
     const TextView character = text.substr(at, pair ? 2 : 1);
     at += character.size();
-    const char32_t codePoint =
-        pair ? 0x10000 + ((char32_t{character[0]} - 0xD800) << 10) + (character[1] - 0xDC00)
-             : char32_t{character[0]};
-    const bool blank = IsIn(std::begin(kBlanks), std::end(kBlanks), codePoint);
-    if (blank && afterBlank) continue;
-    afterBlank = blank;
-    if (IsIn(std::begin(kNeverShown), std::end(kNeverShown), codePoint) ||
-        HoldsControlByte(EncodedText(codePage, character))) {
-      shown += u'?';
-    } else {
-      shown += character;
-    }
+    visit(character, pair ? 0x10000 + ((char32_t{character[0]} - 0xD800) << 10) +
+                                (character[1] - 0xDC00)
+                          : char32_t{character[0]});
   }
+}
+
+}  // namespace
+
+Text ShownText(uint32_t codePage, TextView text) {
+  Text shown;
+  shown.reserve(text.size());
+  ForEachCharacter(text, [&](TextView character, char32_t codePoint) {
+    const bool hidden = IsIn(std::begin(kNeverShown), std::end(kNeverShown), codePoint) ||
+                        HoldsControlByte(EncodedText(codePage, character));
+    shown += hidden ? TextView(u"?") : character;
+  });
   return shown;
+}
+
+Text WithoutBlankRuns(TextView text) {
+  Text kept;
+  kept.reserve(text.size());
+  bool afterBlank = false;
+  ForEachCharacter(text, [&](TextView character, char32_t codePoint) {
+    const bool blank = IsIn(std::begin(kBlanks), std::end(kBlanks), codePoint);
+    if (!blank || !afterBlank) kept += character;
+    afterBlank = blank;
+  });
+  return kept;
 }

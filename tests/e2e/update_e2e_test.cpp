@@ -12,23 +12,29 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/text.h"
 #include "e2e/e2e_fixture.h"
 #include "e2e/smb_server.h"
+#include "e2e/system_log.h"
 #include "fileinfo/version_info.h"
+#include "platform/posix/text/utf.h"
 #include "support/pe_writer.h"
 
 namespace {
@@ -131,6 +137,82 @@ Executable WithVersion(const char* fileVersion) {
 const Executable kOldBuild = WithVersion("12.6.0.3");
 const Executable kNewBuild = WithVersion("12.6.0.4");
 
+// A record in the system's log: its event ID (1 installed, 2 failure, 3
+// server copy not found) and inserts.
+struct Record {
+  int id;
+  std::vector<std::string> inserts;
+};
+
+// Each event ID's text, and its type as Wine's channel and syslog name it.
+struct RecordKind {
+  const char* wine;
+  const char* syslog;
+  const char* text;
+};
+const RecordKind kRecordKinds[] = {
+    {},
+    {"trace", "user.info",
+     "Programa «%1» actualizado desde «%2». Nueva versión: %3 (%4). Antigua versión: %5 (%6)."},
+    {"err", "user.err", "Falló la actualización del programa «%1» desde «%2»: %3"},
+    {"warn", "user.warning", "Programa «%1»: no se encontró la copia del servidor «%2»; sigue la copia local."},
+};
+// Wine's channels: a line per insert, in the class of the event type, after
+// advapi's line that names the event.
+constexpr const char* kWineEventChannels = "-all,trace+eventlog,warn+eventlog,err+eventlog,fixme+advapi";
+
+// An insert as Wine's debug channel quotes it: L"...", with a backslash, a
+// quote and any unit outside printable ASCII escaped.
+std::string WineQuoted(const std::string& utf8) {
+  std::string quoted = "L\"";
+  for (char16_t c : posix::Utf16FromUtf8(utf8)) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, c == u'\\' || c == u'"' ? "\\%c" : c < 32 || c > 126 ? "\\%04x" : "%c",
+                  static_cast<unsigned>(c));
+    quoted += escaped;
+  }
+  return quoted + "\"";
+}
+
+// Takes Wine's event lines out of standard error: one entry per event,
+// "<class> <event ID>: <insert> | <insert>...".
+std::vector<std::string> TakeWineRecords(std::string& err) {
+  constexpr std::string_view kEvent = "fixme:advapi:ReportEventW (";
+  constexpr std::string_view kInsert = ":eventlog:ReportEventW ";
+  std::vector<std::string> records;
+  std::string kept;
+  std::istringstream lines(err);
+  for (std::string line; std::getline(lines, line);) {
+    // After the thread: "fixme:advapi:ReportEventW (log,0xTYPE,0xCATEGORY,0xID,..."
+    // names an event, "<class>:eventlog:ReportEventW L"..."" is one insert.
+    const std::string rest = line.substr(line.find(':') + 1);
+    const size_t insert = rest.find(kInsert);
+    if (rest.starts_with(kEvent)) {
+      std::istringstream fields(rest.substr(kEvent.size()));
+      std::string field;
+      for (int k = 0; k < 4; ++k) std::getline(fields, field, ',');
+      records.push_back("? " + std::to_string(std::stoul(field, nullptr, 16)) + ":");
+    } else if (insert != std::string::npos && !records.empty()) {
+      records.back().replace(0, records.back().find(' '), rest.substr(0, insert));
+      records.back() += (records.back().back() == ':' ? " " : " | ") + rest.substr(insert + kInsert.size());
+    } else if (line.find(":advapi:") == std::string::npos && line.find(":eventlog:") == std::string::npos) {
+      kept += line + "\n";
+    }
+  }
+  err = kept;
+  return records;
+}
+
+// A local time's instant in UTC, as a record shows a last-write time.
+std::string IsoUtc(const LocalTime& t) {
+  const time_t seconds = InstantOf(t).tv_sec;
+  struct tm utc {};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
 class Update : public OnEachLeg {
  protected:
   void SetUp() override {
@@ -166,13 +248,63 @@ class Update : public OnEachLeg {
     return {{"TZ", kTimeZone}, {"LANG", locale}, {"LC_TIME", ""}, {"LC_MESSAGES", ""}};
   }
 
+  // A run of rud; its records in the system's log go to records_: Wine's
+  // event lines, taken out of standard error, or natively what the private
+  // rsyslogd got from a run in its namespace (receiver_ says where /dev/log
+  // leads there). Natively without that log, records_ is empty-handed.
   RunResult RunRud(std::vector<std::string> arguments = {}) {
     RunOptions options;
     options.arguments = arguments.empty() ? std::vector<std::string>{ServerArgument(), "XNMPAYRO"}
                                           : std::move(arguments);
     options.environment = Environment();
     options.timeLimit = std::chrono::seconds(60);
-    return world().Run(options);
+    options.output = output_;
+    SystemLog* log = !OnWine() && !SystemLogUnavailable() ? PrivateSystemLog() : nullptr;
+    if (OnWine()) options.environment["WINEDEBUG"] = kWineEventChannels;
+    if (log != nullptr) {
+      log->Use(receiver_);
+      options.program = "nsenter";
+      std::vector<std::string> enter = log->Enter();
+      enter.push_back(RUD_NATIVE_BINARY);
+      options.arguments.insert(options.arguments.begin(), enter.begin(), enter.end());
+    }
+    RunResult result = world().Run(options);
+    records_.reset();
+    if (OnWine()) records_ = TakeWineRecords(result.err);
+    if (log != nullptr) records_ = log->Take();
+    return result;
+  }
+
+  // The server copy as rud names it from its server argument.
+  std::string ServerCopyArgument() { return ServerArgument() + "\\Garh\\NM\\bin\\XNMPAYRO.exe"; }
+
+  // The record of an update of XNMPAYRO from the server copy written at
+  // `server` over one written at `local`, or where there was none.
+  Record Installed(const LocalTime& server, const std::optional<LocalTime>& local) {
+    return {1, {"XNMPAYRO", ServerCopyArgument(), kNewBuild.fileVersion, IsoUtc(server),
+                local ? kOldBuild.fileVersion : "ninguna", local ? IsoUtc(*local) : "archivo local no encontrado"}};
+  }
+
+  // The last run's records are these, as this leg shows them: natively the
+  // log's line, "user.<kind> <text>"; under Wine the event's class, ID and
+  // inserts. Nothing to compare natively where the private log can't run.
+  void ExpectRecords(const std::vector<Record>& expected) {
+    if (!records_) return;
+    std::vector<std::string> shown;
+    for (const Record& record : expected) {
+      const RecordKind& kind = kRecordKinds[record.id];
+      std::string line = OnWine() ? kind.wine + (" " + std::to_string(record.id) + ":")
+                                  : kind.syslog + (" " + std::string(kind.text));
+      for (size_t k = 0; k < record.inserts.size(); ++k) {
+        if (OnWine()) {
+          line += (k == 0 ? " " : " | ") + WineQuoted(record.inserts[k]);
+        } else {
+          line.replace(line.find("%" + std::to_string(k + 1)), 2, record.inserts[k]);
+        }
+      }
+      shown.push_back(line);
+    }
+    EXPECT_EQ(*records_, shown);
   }
 
   // A last-write time as the program writes it: natively the locale's
@@ -285,6 +417,9 @@ class Update : public OnEachLeg {
   }
 
   bool spanish_ = false;
+  std::optional<std::vector<std::string>> records_;
+  LogReceiver receiver_ = LogReceiver::Rsyslog;
+  OutputKind output_ = OutputKind::Pipe;
 };
 RUD_IN_SETTINGS(Update, Leg::Native, Leg::Wine, Setting(Leg::Native, Served::OverSmb),
                 Setting(Leg::Wine, Served::OverSmb));
@@ -360,6 +495,11 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exitCode, row.exitCode);
     EXPECT_FALSE(result.timedOut);
+    std::vector<Record> records;
+    if (!row.local && !row.server) records.push_back({2, {"XNMPAYRO", ServerArgument(), kNeitherFound}});
+    if (row.local && !row.server) records.push_back({3, {"XNMPAYRO", ServerCopyArgument()}});
+    if (row.copied) records.push_back(Installed(*row.server, row.local));
+    ExpectRecords(records);
 
     if (row.copied) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
@@ -368,6 +508,7 @@ TEST_P(Update, EveryOutcomeOfTheDecision) {
       RunResult again = RunRud();
       ExpectOutput(again.out, Head());
       EXPECT_EQ(again.exitCode, 0);
+      ExpectRecords({});
       EXPECT_TRUE(SameInstant(LastWrite(LocalCopy()), InstantOf(*row.server)));
       // Never installed read-only, hidden or system, which would refuse every
       // later update on Windows.
@@ -438,6 +579,9 @@ TEST_P(Update, AServerCopyWithoutAVersionResourceStopsTheUpdateBeforeTheCopy) {
   for (const std::string& line : OsErrorReport(code, systemText)) lines.push_back(line);
   ExpectOutput(result.out, lines);
   EXPECT_EQ(result.exitCode, 1);
+  // The report's two lines are one in the log.
+  ExpectRecords({{2, {"XNMPAYRO", ServerArgument(),
+                      "EOSError: System Error.  Code: " + std::to_string(code) + ". " + systemText}}});
   // Nothing was written: no folder made, nothing copied.
   EXPECT_FALSE(fs::exists(LocalRoot()));
 }
@@ -496,7 +640,23 @@ TEST_P(Update, ControlCharactersOfAVersionStringShowAsQuestionMarks) {
   lines.push_back(kSuccess);
   ExpectOutput(result.out, lines);
   EXPECT_EQ(result.exitCode, 0);
+  // Nor do they reach the log: a line break there would forge a record.
+  ExpectRecords({{1, {"XNMPAYRO", ServerCopyArgument(), "2.0??Se realizó la actualización de manera exitosa.?[8m",
+                      IsoUtc(kNewer), "1.0????", IsoUtc(kOlder)}}});
   EXPECT_EQ(ReadFileBytes(LocalCopy()), forged);
+}
+
+// A report that can't reach standard output goes to standard error, and to
+// the log as it stands there.
+TEST_P(Update, AReportOnStandardErrorIsRecordedAsItWasWritten) {
+  output_ = OutputKind::Closed;
+  RunResult result = RunRud();
+  EXPECT_EQ(result.exitCode, 1);
+  std::string report = result.err;
+  for (size_t at; (at = report.find("\r\n")) != std::string::npos;) report.replace(at, 2, " ");
+  while (report.ends_with(" ")) report.pop_back();
+  ASSERT_TRUE(report.starts_with("Exception EInOutError in module ")) << result.err;
+  ExpectRecords({{2, {"XNMPAYRO", ServerArgument(), report}}});
 }
 
 // A program code names a file in a module folder; one that is a path would
@@ -512,6 +672,7 @@ TEST_P(Update, APathLikeProgramCodeIsRefused) {
 
     ExpectOutput(result.out, {kBanner, "Exception: Error en el código de programa."});
     EXPECT_EQ(result.exitCode, 1);
+    ExpectRecords({{2, {code, ServerArgument(), "Exception: Error en el código de programa."}}});
     EXPECT_FALSE(fs::exists(world().DriveC() / "x.exe"));
     EXPECT_FALSE(fs::exists(LocalRoot()));
   }
@@ -615,6 +776,11 @@ TEST_P(UpdateOverSmb, AServerThatIsDownCountsAsMissingUntilItIsBack) {
     ExpectOutput(result.out, lines);
     EXPECT_EQ(result.exitCode, row.exitCode);
     EXPECT_FALSE(result.timedOut);
+    // A branch office that can't reach the share is silent on the console,
+    // not in the log.
+    ExpectRecords({row.serverUp    ? Installed(kNewer, kOlder)
+                   : row.installed ? Record{3, {"XNMPAYRO", ServerCopyArgument()}}
+                                   : Record{2, {"XNMPAYRO", ServerArgument(), kNeitherFound}}});
     if (row.installed) {
       EXPECT_EQ(ReadFileBytes(LocalCopy()), row.serverUp ? kNewBuild.bytes : kOldBuild.bytes);
     }
@@ -1382,6 +1548,92 @@ TEST_P(UpdateWine, TheBatchLauncherStartsTheUpdatedProgram) {
     EXPECT_EQ(result.exitCode, row.exitCode);
     EXPECT_EQ(ReadIfThere(record), row.started);
   }
+}
+
+// The log never changes a run: with no log, or one that never reads (where
+// the C library's syslog() would wait for room), an update shows the same
+// lines and exit code, at once.
+TEST_P(UpdateNative, AMissingOrFullLogLeavesTheRunAsItIs) {
+  if (std::optional<std::string> why = SystemLogUnavailable()) GTEST_SKIP() << *why;
+  std::string withTheLog;  // the update's lines where rsyslogd takes its record
+  for (LogReceiver receiver : {LogReceiver::Rsyslog, LogReceiver::None, LogReceiver::Full}) {
+    SCOPED_TRACE(static_cast<int>(receiver));
+    Reset();
+    Put(LocalCopy(), kOldBuild.bytes, kOlder);
+    Put(ServerCopy(), kNewBuild.bytes, kNewer);
+    receiver_ = receiver;
+    const auto started = std::chrono::steady_clock::now();
+    const RunResult update = RunRud();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    if (receiver == LogReceiver::Rsyslog) withTheLog = update.out;
+    EXPECT_EQ(update.out, withTheLog);
+    ExpectRecords(receiver == LogReceiver::Rsyslog ? std::vector<Record>{Installed(kNewer, kOlder)}
+                                                   : std::vector<Record>{});
+    EXPECT_EQ(update.exitCode, 0);
+    EXPECT_EQ(update.err, "");
+    EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
+    EXPECT_LT(took.count(), 5.0);
+  }
+}
+
+// A run with nothing to do, the common case at every login, does not even
+// connect to the log; an update connects once and sends its one record.
+TEST_P(UpdateNative, OnlyARunWithARecordConnectsToTheLog) {
+  if (std::optional<std::string> why = SystemLogUnavailable()) GTEST_SKIP() << *why;
+  PrivateSystemLog()->Use(LogReceiver::Rsyslog);
+  Put(LocalCopy(), kOldBuild.bytes, kOlder);
+  Put(ServerCopy(), kNewBuild.bytes, kNewer);
+  const fs::path trace = world().folder() / "calls.txt";
+  for (const bool updates : {true, false}) {
+    SCOPED_TRACE(updates ? "an update" : "nothing to do");
+    RunOptions options;
+    options.program = "nsenter";
+    options.arguments = PrivateSystemLog()->Enter();
+    options.arguments.insert(options.arguments.end(), {"strace", "-f", "-qq", "-e", "trace=%network", "-o",
+                                                       trace.string(), RUD_NATIVE_BINARY, ServerArgument(),
+                                                       "XNMPAYRO"});
+    options.environment = Environment();
+    const RunResult result = world().Run(options);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string calls = ReadFileBytes(trace);
+    if (updates) {
+      EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 3) << calls;
+      EXPECT_NE(calls.find("socket(AF_UNIX, SOCK_DGRAM|SOCK_CLOEXEC|SOCK_NONBLOCK"), std::string::npos) << calls;
+      EXPECT_NE(calls.find("sun_path=\"/dev/log\""), std::string::npos) << calls;
+      EXPECT_NE(calls.find("MSG_DONTWAIT|MSG_NOSIGNAL"), std::string::npos) << calls;
+    } else {
+      EXPECT_EQ(calls, "");
+    }
+    EXPECT_EQ(PrivateSystemLog()->Take().size(), updates ? 1u : 0u);
+  }
+}
+
+// The ZIP's registration command, run as an administrator runs it, registers
+// the source with rud.exe's messages; with /quitar it takes both away.
+TEST_P(UpdateWine, TheRegistrationCommandRegistersTheEventSource) {
+  const fs::path zip = world().folder() / "zip";
+  fs::create_directories(zip);
+  fs::copy_file(fs::path(RUD_SOURCE_DIR) / "examples" / "registrar-eventos.cmd", zip / "registrar-eventos.cmd");
+  fs::copy_file(WindowsBuildFolder() / "rud.exe", zip / "rud.exe");
+  const fs::path installed = world().DriveC() / "Program Files" / "ZARVEK" / "RUD" / "rud.exe";
+  auto run = [&](const std::string& program, std::vector<std::string> arguments) {
+    RunOptions options;
+    options.program = program;
+    options.arguments = std::move(arguments);
+    return world().Run(options);
+  };
+  const std::string command = world().ProgramPathOf(zip / "registrar-eventos.cmd");
+  const std::vector<std::string> query = {"query", "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\ZARVEK RUD"};
+
+  EXPECT_EQ(run("cmd", {"/c", command}).exitCode, 0);
+  const std::string key = run("reg", query).out;
+  EXPECT_NE(key.find("EventMessageFile    REG_EXPAND_SZ    C:\\Program Files\\ZARVEK\\RUD\\rud.exe"), std::string::npos) << key;
+  EXPECT_NE(key.find("TypesSupported    REG_DWORD    0x7"), std::string::npos) << key;
+  EXPECT_TRUE(ReadIfThere(installed) == ReadFileBytes(zip / "rud.exe")) << "the copy the event log reads";
+
+  EXPECT_EQ(run("cmd", {"/c", command, "/quitar"}).exitCode, 0);
+  EXPECT_NE(run("reg", query).exitCode, 0);
+  EXPECT_FALSE(fs::exists(installed));
 }
 
 // rud.exe's own version resource, read back by our reader.

@@ -48,6 +48,7 @@ typedef intptr_t (*FARPROC)();
 typedef intptr_t INT_PTR;
 typedef uintptr_t ULONG_PTR;
 typedef uintptr_t SIZE_T;
+typedef void* PSID;
 
 #define TRUE 1
 #define FALSE 0
@@ -173,6 +174,12 @@ inline constexpr DWORD kErrorCodes[] = {RUD_ERROR_CODES(RUD_ERROR_ENTRY)};
 #define FORMAT_MESSAGE_FROM_HMODULE 0x00000800
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
 #define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000
+
+// Event types (the system's log).
+#define EVENTLOG_SUCCESS 0x0000
+#define EVENTLOG_ERROR_TYPE 0x0001
+#define EVENTLOG_WARNING_TYPE 0x0002
+#define EVENTLOG_INFORMATION_TYPE 0x0004
 
 // Locales.
 #define LOCALE_USER_DEFAULT 0x0400
@@ -343,6 +350,12 @@ HMODULE LoadLibraryW(LPCWSTR fileName);
 HMODULE GetModuleHandleW(LPCWSTR moduleName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL GetVersionExW(LPOSVERSIONINFOW info);
+
+// The system's log (process/event_log.cpp: syslog through /dev/log).
+HANDLE RegisterEventSourceW(LPCWSTR serverName, LPCWSTR sourceName);
+BOOL ReportEventW(HANDLE eventLog, WORD type, WORD category, DWORD eventId, PSID userSid,
+                  WORD numStrings, DWORD dataSize, LPCWSTR* strings, LPVOID rawData);
+BOOL DeregisterEventSource(HANDLE eventLog);
 
 // Folders and copying.
 BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security);

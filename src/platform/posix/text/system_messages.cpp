@@ -1,4 +1,6 @@
-// FormatMessageW: the system text of an error code, in English or Spanish:
+// FormatMessageW for the program's own message table (FROM_HMODULE: the
+// texts of app/events.mc, see message_table.h) and, from the system, for the
+// text of an error code, in English or Spanish:
 // the language the call asks for or, asked for none, the user's (LC_ALL,
 // LC_MESSAGES, LANG), English for any other. The English texts are Windows'
 // own; the Spanish ones are those Wine gives in a Spanish locale. Where
@@ -17,9 +19,11 @@
 // missing path), and the report must name the code it shows.
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "platform/posix/text/locale_id.h"
+#include "platform/posix/text/message_table.h"
 #include "platform/posix/win32_api.h"
 
 namespace posix {
@@ -131,15 +135,69 @@ constexpr WORD kPrimaryLanguageMask = 0x3FF;
 }  // namespace
 }  // namespace posix
 
-DWORD FormatMessageW(DWORD flags, LPCVOID, DWORD messageId, DWORD languageId, LPWSTR buffer,
-                     DWORD size, va_list*) {
-  if ((flags & FORMAT_MESSAGE_FROM_SYSTEM) == 0 || buffer == nullptr) {
+namespace posix {
+namespace {
+
+// The message in the caller's buffer, or in one allocated for it; its length.
+DWORD Delivered(std::u16string_view text, DWORD flags, LPWSTR buffer, DWORD size) {
+  const size_t length = text.size();
+  WCHAR* target = buffer;
+  if ((flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0) {
+    target = static_cast<WCHAR*>(std::malloc((length + 1) * sizeof(WCHAR)));
+    if (target == nullptr) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return 0;
+    }
+    *reinterpret_cast<WCHAR**>(buffer) = target;
+  } else if (size < length + 1) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(target, text.data(), length * sizeof(WCHAR));
+  target[length] = 0;
+  return static_cast<DWORD>(length);
+}
+
+// A message of the program's own table (app/events.mc), whatever module is
+// named: the inserts come as an array (FORMAT_MESSAGE_ARGUMENT_ARRAY) or are
+// left as they stand.
+DWORD OwnMessage(DWORD flags, DWORD messageId, DWORD language, LPWSTR buffer, DWORD size,
+                 va_list* arguments) {
+  if (language != LANG_NEUTRAL && language != LANG_SPANISH) {
+    SetLastError(ERROR_RESOURCE_LANG_NOT_FOUND);
+    return 0;
+  }
+  const char16_t* text = OwnMessageText(messageId);
+  if (text == nullptr) {
+    SetLastError(ERROR_MR_MID_NOT_FOUND);
+    return 0;
+  }
+  if ((flags & FORMAT_MESSAGE_IGNORE_INSERTS) != 0) {
+    return Delivered(FormattedMessage(text, nullptr, 0), flags, buffer, size);
+  }
+  if ((flags & FORMAT_MESSAGE_ARGUMENT_ARRAY) == 0 || arguments == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
+  const auto* inserts = reinterpret_cast<const WCHAR* const*>(arguments);
+  return Delivered(FormattedMessage(text, inserts, InsertsNamed(text)), flags, buffer, size);
+}
+
+}  // namespace
+}  // namespace posix
+
+DWORD FormatMessageW(DWORD flags, LPCVOID, DWORD messageId, DWORD languageId, LPWSTR buffer,
+                     DWORD size, va_list* arguments) {
+  const bool fromSystem = (flags & FORMAT_MESSAGE_FROM_SYSTEM) != 0;
+  const bool fromModule = (flags & FORMAT_MESSAGE_FROM_HMODULE) != 0 && !fromSystem;
+  if ((!fromModule && !fromSystem) || buffer == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const DWORD asked = languageId & posix::kPrimaryLanguageMask;
+  if (fromModule) return posix::OwnMessage(flags, messageId, asked, buffer, size, arguments);
   // A language asked for must be one of the two; the user's own language
   // falls back to English, as Windows falls back to its base language.
-  const DWORD asked = languageId & posix::kPrimaryLanguageMask;
   if (asked != LANG_NEUTRAL && asked != LANG_SPANISH && asked != LANG_ENGLISH) {
     SetLastError(ERROR_RESOURCE_LANG_NOT_FOUND);
     return 0;
@@ -155,24 +213,9 @@ DWORD FormatMessageW(DWORD flags, LPCVOID, DWORD messageId, DWORD languageId, LP
     SetLastError(ERROR_MR_MID_NOT_FOUND);
     return 0;
   }
-  const std::u16string_view text = spanish ? found->spanish : found->english;
-  const size_t length = text.size() + posix::kTextEnd.size();
-  WCHAR* target = buffer;
-  if ((flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0) {
-    target = static_cast<WCHAR*>(std::malloc((length + 1) * sizeof(WCHAR)));
-    if (target == nullptr) {
-      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-      return 0;
-    }
-    *reinterpret_cast<WCHAR**>(buffer) = target;
-  } else if (size < length + 1) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::memcpy(target, text.data(), text.size() * sizeof(WCHAR));
-  std::memcpy(target + text.size(), posix::kTextEnd.data(), posix::kTextEnd.size() * sizeof(WCHAR));
-  target[length] = 0;
-  return static_cast<DWORD>(length);
+  std::u16string text(spanish ? found->spanish : found->english);
+  text += posix::kTextEnd;
+  return posix::Delivered(text, flags, buffer, size);
 }
 
 // What FormatMessageW allocates is released here.
