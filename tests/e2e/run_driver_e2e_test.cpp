@@ -168,13 +168,11 @@ TEST(RunLinesNative, AnAsciiLocaleGetsTheBestFitLetter) {
 // Wine has only a stub for it, which says that it was called.
 TEST(RunLinesWine, AsksTheSystemToRefuseUsersLinks) {
   if (std::optional<std::string> reason = LegUnavailable(Leg::Wine)) GTEST_SKIP() << *reason;
-  World world(Leg::Wine);
   RunOptions options;
   options.environment = {{"WINEDEBUG", "fixme+process"}};
   options.input = InputKind::NullDevice;
-  RunResult result = world.Run(options);
-  EXPECT_NE(result.err.find("fixme:process:SetProcessMitigationPolicy (16, "), std::string::npos)
-      << result.err;
+  const std::string err = World(Leg::Wine).Run(options).err;
+  EXPECT_NE(err.find("fixme:process:SetProcessMitigationPolicy (16, "), std::string::npos) << err;
 }
 
 TEST(RunLinesWine, AnExactCommandLineIsSplitByTheProgram) {

@@ -1551,8 +1551,8 @@ TEST_P(UpdateWine, TheBatchLauncherStartsTheUpdatedProgram) {
 }
 
 // The log never changes a run: with no log, or one that never reads (where
-// the C library's syslog() would wait for room), an update shows the same
-// lines and exit code, at once.
+// the C library's syslog() would wait for room for ever), an update shows the
+// same lines and exit code, and does not wait.
 TEST_P(UpdateNative, AMissingOrFullLogLeavesTheRunAsItIs) {
   if (std::optional<std::string> why = SystemLogUnavailable()) GTEST_SKIP() << *why;
   std::string withTheLog;  // the update's lines where rsyslogd takes its record
@@ -1562,9 +1562,7 @@ TEST_P(UpdateNative, AMissingOrFullLogLeavesTheRunAsItIs) {
     Put(LocalCopy(), kOldBuild.bytes, kOlder);
     Put(ServerCopy(), kNewBuild.bytes, kNewer);
     receiver_ = receiver;
-    const auto started = std::chrono::steady_clock::now();
     const RunResult update = RunRud();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     if (receiver == LogReceiver::Rsyslog) withTheLog = update.out;
     EXPECT_EQ(update.out, withTheLog);
     ExpectRecords(receiver == LogReceiver::Rsyslog ? std::vector<Record>{Installed(kNewer, kOlder)}
@@ -1572,7 +1570,7 @@ TEST_P(UpdateNative, AMissingOrFullLogLeavesTheRunAsItIs) {
     EXPECT_EQ(update.exitCode, 0);
     EXPECT_EQ(update.err, "");
     EXPECT_EQ(ReadFileBytes(LocalCopy()), kNewBuild.bytes);
-    EXPECT_LT(took.count(), 5.0);
+    EXPECT_FALSE(update.timedOut);
   }
 }
 
