@@ -284,6 +284,9 @@ stop_lanes() {
   return 0
 }
 trap 'stop_lanes; stop_wine' EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 lane() {
   "$@" &
