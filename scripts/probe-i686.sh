@@ -64,3 +64,56 @@ probe_i686() {
   fi
   rm -f "$log"
 }
+
+# Does the kernel start an i386 program itself (or through an emulator
+# registered before)? Answered before anything is installed, with a 93-byte
+# i386 program written here that only calls exit(0): the test run installs
+# the emulator for the i686 smoke when the answer is no.
+kernel_runs_i386() {
+  local program status=0
+  program=$(mktemp)
+  # ELF header: 32-bit, little-endian, executable, i386, entry 0x08048054,
+  # one program header at 52; then that header (one loadable segment of the
+  # whole file at 0x08048000, read and execute); then the code at 84:
+  # mov eax, 1; xor ebx, ebx; int 0x80.
+  printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000' >"$program"
+  printf '\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000' >>"$program"
+  printf '\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000' >>"$program"
+  printf '\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010' >>"$program"
+  printf '\135\000\000\000\135\000\000\000\005\000\000\000\000\020\000\000' >>"$program"
+  printf '\270\001\000\000\000\061\333\315\200' >>"$program"
+  chmod +x "$program"
+  "$program" 2>/dev/null || status=$?
+  rm -f "$program"
+  return "$status"
+}
+
+# Boots a Wine prefix with the 64-bit loader, at native speed. Such a prefix
+# runs both kinds of program; where this machine starts 32-bit programs,
+# Wine itself fills its 32-bit system folder (syswow64) while it boots.
+boot_wine_prefix() {
+  local prefix=$1 wine64
+  wine64=$(wine64_loader)
+  mkdir -p "$prefix"
+  WINEPREFIX=$prefix wineserver -p && WINEPREFIX=$prefix "$wine64" wineboot
+}
+
+# Where this machine starts no 32-bit program, the 32-bit half of the boot
+# (Wine's 32-bit rundll32 filling syswow64) could not run, and a 32-bit
+# program finds no kernel32.dll there. This fills the folder as Wine's boot
+# does, with copies of Wine's own i386 DLLs and programs and the code page
+# tables, at native speed, instead of booting the prefix under emulation.
+# Says on standard output whether it had to.
+complete_syswow64() {
+  local prefix=$1 syswow64 builtins
+  syswow64=$prefix/drive_c/windows/syswow64
+  [[ -f $syswow64/kernel32.dll ]] && return 0
+  for builtins in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows; do
+    [[ -f $builtins/kernel32.dll ]] && break
+  done
+  [[ -f $builtins/kernel32.dll ]] || { echo "no i386 Wine DLLs found (package wine32)" >&2; return 1; }
+  mkdir -p "$syswow64"
+  find "$builtins" -maxdepth 1 -type f ! -name '*16' -exec cp -t "$syswow64" {} + &&
+    cp "$prefix"/drive_c/windows/system32/*.nls "$syswow64"/ &&
+    echo "syswow64 of $prefix filled from $builtins (the 32-bit half of the boot could not run here)"
+}

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,14 +14,29 @@
 
 namespace {
 
-// Where the table is: rud.exe loaded as data, as the Event Viewer loads a
-// source's message file; on POSIX the program's own.
-HMODULE MessageModule() {
+// Where the tables are: on Windows the rud.exe of this build loaded as data,
+// as the Event Viewer loads a source's message file, and the shipped i686
+// rud.exe too when RUD_I686_EXE names it (data has no architecture: a 64-bit
+// run reads the 32-bit program's table); on POSIX the program's own.
+std::vector<std::string> MessageFiles() {
+#ifdef _WIN32
+  std::vector<std::string> files = {RUD_EXE_PATH};
+  if (const char* shipped = std::getenv("RUD_I686_EXE"); shipped != nullptr && *shipped != '\0') {
+    files.push_back(shipped);
+  }
+  return files;
+#else
+  return {""};
+#endif
+}
+
+HMODULE MessageModule(const std::string& file) {
 #ifdef _WIN32
   std::wstring path = L"Z:";
-  for (const char* c = RUD_EXE_PATH; *c != '\0'; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+  for (char c : file) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 #else
+  (void)file;
   return nullptr;
 #endif
 }
@@ -39,27 +55,30 @@ Text Formatted(HMODULE module, DWORD eventId, const std::vector<Text>& inserts) 
 }
 
 TEST(SystemLog, EachEventIdHasItsSpanishTextWithTheInsertsInOrder) {
-  const HMODULE module = MessageModule();
+  for (const std::string& file : MessageFiles()) {
+    SCOPED_TRACE(file);
+    const HMODULE module = MessageModule(file);
 #ifdef _WIN32
-  ASSERT_NE(module, nullptr) << "rud.exe can't be loaded as data: " << GetLastError();
+    ASSERT_NE(module, nullptr) << "rud.exe can't be loaded as data: " << GetLastError();
 #endif
-  const Text copy = u"\\\\srv\\upd\\Garh\\NM\\bin\\XNMPAYRO.exe";
-  // A percent sign in an insert is text: nothing is filled in twice.
-  EXPECT_EQ(Formatted(module, MSG_INSTALLED,
-                      {u"XNMPAYRO", copy, u"12.6.0.4 %1", u"2025-11-12T21:07:04Z", u"12.6.0.3",
-                       u"2025-03-04T12:26:53Z"}),
-            u"Programa «XNMPAYRO» actualizado desde «\\\\srv\\upd\\Garh\\NM\\bin\\XNMPAYRO.exe». Nueva "
-            u"versión: 12.6.0.4 %1 (2025-11-12T21:07:04Z). Antigua versión: 12.6.0.3 (2025-03-04T12:26:53Z).");
-  EXPECT_EQ(Formatted(module, MSG_FAILED,
-                      {u"XNMPAYRO", u"\\\\srv\\upd", u"Exception: Error al intentar copiar el archivo: Acceso denegado"}),
-            u"Falló la actualización del programa «XNMPAYRO» desde «\\\\srv\\upd»: Exception: Error al intentar "
-            u"copiar el archivo: Acceso denegado");
-  EXPECT_EQ(Formatted(module, MSG_SERVER_COPY_MISSING, {u"xnmpayro", copy}),
-            u"Programa «xnmpayro»: no se encontró la copia del servidor «\\\\srv\\upd\\Garh\\NM\\bin\\XNMPAYRO.exe»; "
-            u"sigue la copia local.");
+    const Text copy = u"\\\\srv\\upd\\Garh\\NM\\bin\\XNMPAYRO.exe";
+    // A percent sign in an insert is text: nothing is filled in twice.
+    EXPECT_EQ(Formatted(module, MSG_INSTALLED,
+                        {u"XNMPAYRO", copy, u"12.6.0.4 %1", u"2025-11-12T21:07:04Z", u"12.6.0.3",
+                         u"2025-03-04T12:26:53Z"}),
+              u"Programa «XNMPAYRO» actualizado desde «\\\\srv\\upd\\Garh\\NM\\bin\\XNMPAYRO.exe». Nueva "
+              u"versión: 12.6.0.4 %1 (2025-11-12T21:07:04Z). Antigua versión: 12.6.0.3 (2025-03-04T12:26:53Z).");
+    EXPECT_EQ(Formatted(module, MSG_FAILED,
+                        {u"XNMPAYRO", u"\\\\srv\\upd", u"Exception: Error al intentar copiar el archivo: Acceso denegado"}),
+              u"Falló la actualización del programa «XNMPAYRO» desde «\\\\srv\\upd»: Exception: Error al intentar "
+              u"copiar el archivo: Acceso denegado");
+    EXPECT_EQ(Formatted(module, MSG_SERVER_COPY_MISSING, {u"xnmpayro", copy}),
+              u"Programa «xnmpayro»: no se encontró la copia del servidor «\\\\srv\\upd\\Garh\\NM\\bin\\XNMPAYRO.exe»; "
+              u"sigue la copia local.");
 #ifdef _WIN32
-  FreeLibrary(module);
+    FreeLibrary(module);
 #endif
+  }
 }
 
 TEST(SystemLog, AnInsertIsShownAsTheConsoleShowsItAndCutWithinItsRoom) {
