@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr const char* kBanner = "ZARVEK RUD: SERVICIO DE ACTUALIZACIÓN DE PROGRAMAS VERSIÓN 12.6";
 
 class ConsoleFaults : public OnEachLeg {
  protected:

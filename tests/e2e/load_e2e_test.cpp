@@ -45,10 +45,8 @@ using std::chrono::steady_clock;
 
 namespace {
 
-constexpr char kBanner[] = "ZARVEK RUD: SERVICIO DE ACTUALIZACIÓN DE PROGRAMAS VERSIÓN 12.6";
 constexpr char kProgram[] = "XNMPAYRO";
 constexpr char kFileName[] = "XNMPAYRO.exe";
-constexpr char kSuccess[] = "Se realizó la actualización de manera exitosa.";
 constexpr char kCopyFailure[] = "Exception: Error al intentar copiar el archivo: ";
 constexpr off_t kLargeBytes = off_t{256} << 20;
 constexpr int kAttempts = 5;
@@ -136,12 +134,6 @@ std::set<std::string> TemporariesIn(const fs::path& folder) {
     const std::string name = entry.path().filename().string();
     if (name.rfind(std::string(".") + kFileName + ".rud-", 0) == 0) names.insert(name);
   }
-  return names;
-}
-
-std::set<std::string> EntriesOf(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
   return names;
 }
 

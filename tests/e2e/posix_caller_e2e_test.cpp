@@ -26,7 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kBanner = "ZARVEK RUD: SERVICIO DE ACTUALIZACIÓN DE PROGRAMAS VERSIÓN 12.6";
 constexpr const char* kNoServer = "Exception: Error en la ruta de actualización.";
 constexpr const char* kNoCode = "Exception: Error en el código de programa.";
 

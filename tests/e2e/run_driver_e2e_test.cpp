@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr const char* kBanner = "ZARVEK RUD: SERVICIO DE ACTUALIZACIÓN DE PROGRAMAS VERSIÓN 12.6";
 
 class RunLines : public OnEachLeg {
  protected:

@@ -41,8 +41,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kBanner = "ZARVEK RUD: SERVICIO DE ACTUALIZACIÓN DE PROGRAMAS VERSIÓN 12.6";
-constexpr const char* kSuccess = "Se realizó la actualización de manera exitosa.";
 constexpr const char* kLocalMissing = "Archivo local no encontrado, será actualizado.";
 constexpr const char* kNeitherFound =
     "Exception: No fue posible realizar la validación del archivo, debido a que no fue "

@@ -23,6 +23,10 @@
 
 #include "support/temp_folder.h"
 
+// The first line of every run, and the last of an update.
+inline constexpr char kBanner[] = "ZARVEK RUD: SERVICIO DE ACTUALIZACIÓN DE PROGRAMAS VERSIÓN 12.6";
+inline constexpr char kSuccess[] = "Se realizó la actualización de manera exitosa.";
+
 enum class Leg { Native, Wine };
 
 std::string LegName(Leg leg);

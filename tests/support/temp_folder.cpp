@@ -48,3 +48,10 @@ std::string ReadFileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+std::set<std::string> EntriesOf(const fs::path& folder) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) names.insert(entry.path().filename().string());
+  return names;
+}

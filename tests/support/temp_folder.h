@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -25,3 +26,6 @@ class TempFolder {
 };
 
 std::string ReadFileBytes(const std::filesystem::path& path);
+
+// The names in a folder; none when it can't be read.
+std::set<std::string> EntriesOf(const std::filesystem::path& folder);

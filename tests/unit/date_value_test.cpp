@@ -1,15 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "fileinfo/time_stamps.h"
+#include "support/file_time.h"
 
 namespace {
-
-FILETIME FileTimeOfTicks(uint64_t ticks) {
-  FILETIME time;
-  time.dwLowDateTime = static_cast<DWORD>(ticks);
-  time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-  return time;
-}
 
 constexpr uint64_t kTicksPerDay = 864000000000ULL;
 

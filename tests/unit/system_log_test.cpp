@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "support/file_time.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ TEST(SystemLog, AnInsertIsShownAsTheConsoleShowsItAndCutWithinItsRoom) {
   EXPECT_EQ(LogField(pairAtTheCut, kVersionRoom), Text(kVersionRoom - 2, u'x') + u"…");
   // A last-write time is UTC to the second: 2025-11-12 21:07:04.9999999.
   const uint64_t ticks = 134074552240000000ull + 9'999'999;
-  EXPECT_EQ(UtcTimeText(FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}),
+  EXPECT_EQ(UtcTimeText(FileTimeOfTicks(ticks)),
             u"2025-11-12T21:07:04Z");
 }
 

@@ -13,6 +13,7 @@
 #include "support/drive_folder.h"
 #include "support/symbolic_link.h"
 #include "support/temp_folder.h"
+#include "support/file_time.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono;
@@ -21,10 +22,6 @@ namespace {
 
 // 2024-03-05 12:34:56 UTC; whole seconds, the finest some hosts' runtimes set.
 const sys_time<milliseconds> kTargetTime = sys_days{2024y / March / 5} + 12h + 34min + 56s;
-
-uint64_t TicksOf(const FILETIME& time) {
-  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
 
 uint64_t TicksOf(sys_time<milliseconds> time) {
   constexpr int64_t kMillisecondsBefore1970 = 11644473600000;

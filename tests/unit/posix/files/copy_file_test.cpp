@@ -69,15 +69,6 @@ void SetTimes(const fs::path& path, timespec access, timespec write) {
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
-std::set<std::string> EntriesOf(const fs::path& folder) {
-  std::set<std::string> names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 std::string Bytes(size_t count, char fill) { return std::string(count, fill); }
 
 TEST_F(CopyFileTest, NewCopyCarriesBytesModeAndTimes) {

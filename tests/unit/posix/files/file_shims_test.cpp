@@ -10,14 +10,11 @@
 #include "platform/win32.h"
 #include "unit/posix/scoped_environment.h"
 #include "support/temp_folder.h"
+#include "support/file_time.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-uint64_t TicksOf(const FILETIME& time) {
-  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
 
 // The attribute bits, or "error N".
 std::string AttributesOf(const std::u16string& path) {

@@ -5,16 +5,9 @@
 #include "fileinfo/time_stamps.h"
 #include "platform/win32.h"
 #include "unit/posix/scoped_environment.h"
+#include "support/file_time.h"
 
 namespace {
-
-FILETIME FileTimeOfTicks(uint64_t ticks) {
-  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-uint64_t TicksOf(const FILETIME& time) {
-  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
 
 // 2024-03-05 12:34:56.789 UTC, a Tuesday.
 constexpr uint64_t kSample = 133541156967890000ULL;

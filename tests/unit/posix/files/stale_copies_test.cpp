@@ -28,12 +28,6 @@ namespace {
 
 constexpr char kName[] = "XNMPAYRO.exe";
 
-std::set<std::string> EntriesOf(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
-
 std::set<std::string> TemporariesIn(const fs::path& folder) {
   std::set<std::string> names;
   for (const std::string& name : EntriesOf(folder)) {
