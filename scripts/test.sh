@@ -100,7 +100,7 @@ source scripts/probe-i686.sh
 # The i686 suite can't run on the x86_64-only path, nor where the kernel
 # starts no i386 program (a tiny one is tried before anything is installed).
 # There the smoke takes its place: the emulator is installed with the rest,
-# and of the i686 build only what the smoke and the package use is built.
+# and of the i686 build only what the smoke and the ZIP use is built.
 i686_suite_possible=1
 if [[ ${RUD_WINDOWS_LEGS:-auto} == x86_64 ]] || ! kernel_runs_i386; then
   i686_suite_possible=
@@ -137,7 +137,7 @@ lane_builds() {
   local targets
   for preset in win32 win64; do
     targets=()
-    [[ $preset == win32 && -z $i686_suite_possible ]] && targets=(--target rud do_nothing)
+    [[ $preset == win32 && -z $i686_suite_possible ]] && targets=(--target rud rud_zip_sums do_nothing)
     phase "configuring $preset" cmake --preset "$preset"
     phase "building $preset" cmake --build --preset "$preset" -j2 "${targets[@]}"
     done_ "build-$preset"
