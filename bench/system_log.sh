@@ -22,7 +22,8 @@ fi
 state=$work/syslog
 bash "$receiver" start "$state" $$ >&2
 trap 'bash "$receiver" stop "$state"' EXIT
-enter="nsenter --mount=/proc/$(cat "$state/namespace.pid")/ns/mnt"
+keeper=/proc/$(cat "$state/namespace.pid")
+enter="nsenter --mount=$keeper/ns/mnt --root=$keeper/root"
 
 export RUD_DRIVE_C=$work/syslog-c LC_ALL=C.UTF-8
 server=$work/syslog-srv

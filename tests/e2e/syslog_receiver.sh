@@ -6,7 +6,9 @@
 # overlay of /dev, is a link to DIR/log: the caller points that at the
 # receiver it wants (rsyslog.sock, a socket of its own) or at nothing, and
 # starts programs there with
-#   nsenter --mount=/proc/$(cat DIR/namespace.pid)/ns/mnt --wd="$PWD" PROGRAM...
+#   nsenter --mount=/proc/$(cat DIR/namespace.pid)/ns/mnt \
+#     --root=/proc/$(cat DIR/namespace.pid)/root --wd="$PWD" PROGRAM...
+# (the root as well: in a chroot, the namespace's own root is not the caller's)
 #
 #   syslog_receiver.sh start DIR OWNER_PID   torn down when OWNER_PID ends, however
 #                                            it ends; exit 77 with one line on

@@ -93,8 +93,10 @@ void SystemLog::Use(LogReceiver receiver) {
 }
 
 std::vector<std::string> SystemLog::Enter() const {
-  const int keeper = std::stoi(ReadFileBytes(state_ / "namespace.pid"));
-  return {"--mount=/proc/" + std::to_string(keeper) + "/ns/mnt", "--wd=" + fs::current_path().string()};
+  // The keeper's root too: in a chroot, entering a mount namespace would
+  // otherwise leave the program at that namespace's own root.
+  const std::string keeper = "/proc/" + std::to_string(std::stoi(ReadFileBytes(state_ / "namespace.pid")));
+  return {"--mount=" + keeper + "/ns/mnt", "--root=" + keeper + "/root", "--wd=" + fs::current_path().string()};
 }
 
 std::vector<std::string> SystemLog::Take() {
