@@ -8,7 +8,9 @@
 #   native     the kernel runs 32-bit x86 code itself, and Wine's i386 loader
 #              started the program
 #   emulated   an i386 emulator is registered with binfmt_misc: 32-bit
-#              programs start, but each start takes a minute or more
+#              programs start, but each start of a Wine program takes
+#              seconds even with the smoke's guest address space, a minute
+#              without it: too slow for the suite's hundreds of starts
 #   none       nothing here starts a 32-bit program
 # and i686_why to a plain reason.
 
