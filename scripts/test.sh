@@ -134,11 +134,14 @@ lane_builds() {
   phase "building native" cmake --build --preset native -j2
   done_ build-native
   needs windows
-  local targets
+  local targets options
   for preset in win32 win64; do
-    targets=()
+    targets=() options=()
     [[ $preset == win32 && -z $i686_suite_possible ]] && targets=(--target rud rud_zip_sums do_nothing)
-    phase "configuring $preset" cmake --preset "$preset"
+    # The x86_64 build's tests run under the loader the leg uses, named
+    # here: Wine may still be installing while this build configures.
+    [[ $preset == win64 ]] && options=("-DRUD_WINE64=$wine64")
+    phase "configuring $preset" cmake --preset "$preset" "${options[@]}"
     phase "building $preset" cmake --build --preset "$preset" -j2 "${targets[@]}"
     done_ "build-$preset"
   done
