@@ -97,7 +97,11 @@ boot_wine_prefix() {
   local prefix=$1 wine64
   wine64=$(wine64_loader)
   mkdir -p "$prefix"
-  WINEPREFIX=$prefix wineserver -p && WINEPREFIX=$prefix "$wine64" wineboot
+  # The boot's registry is on disk only once its server has ended (-w): a
+  # phase that looks at the prefix's files must find it booted. Then one
+  # persistent server keeps the session up for the phases that share it.
+  WINEPREFIX=$prefix "$wine64" wineboot && WINEPREFIX=$prefix wineserver -w &&
+    WINEPREFIX=$prefix wineserver -p
 }
 
 # Where this machine starts no 32-bit program, the 32-bit half of the boot
