@@ -99,9 +99,11 @@ boot_wine_prefix() {
   mkdir -p "$prefix"
   # The boot's registry is on disk only once its server has ended (-w): a
   # phase that looks at the prefix's files must find it booted. Then one
-  # persistent server keeps the session up for the phases that share it.
+  # persistent server, and Wine's services started here by a second, quick
+  # wineboot, keep the session up for the phases that share the prefix: a
+  # service started by a test run would hold that run's output open.
   WINEPREFIX=$prefix "$wine64" wineboot && WINEPREFIX=$prefix wineserver -w &&
-    WINEPREFIX=$prefix wineserver -p
+    WINEPREFIX=$prefix wineserver -p && WINEPREFIX=$prefix "$wine64" wineboot
 }
 
 # Where this machine starts no 32-bit program, the 32-bit half of the boot
