@@ -1,8 +1,10 @@
 // An open descriptor that is closed when it goes away, on every path out of
-// the code that holds it.
+// the code that holds it; and the /proc entry that leads to its file.
 #pragma once
 
 #include <unistd.h>
+
+#include <string>
 
 namespace posix {
 
@@ -29,5 +31,10 @@ class Descriptor {
  private:
   int fd_;
 };
+
+// The /proc entry of an open descriptor: a link to the file itself, which
+// open, chmod and readlink follow whatever its name leads to meanwhile
+// (missing, ENOENT, where /proc is not mounted).
+inline std::string ProcEntryOf(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 }  // namespace posix

@@ -64,8 +64,7 @@ BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes) {
   }
   // A name-only descriptor takes no fchmod; its /proc entry leads to the
   // file itself.
-  if (mode != (status.st_mode & 07777) &&
-      ::chmod(("/proc/self/fd/" + std::to_string(file.get())).c_str(), mode) != 0) {
+  if (mode != (status.st_mode & 07777) && ::chmod(posix::ProcEntryOf(file.get()).c_str(), mode) != 0) {
     posix::SetLastErrorFromErrno(errno);
     return FALSE;
   }

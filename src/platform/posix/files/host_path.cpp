@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/posix/files/descriptor.h"
 #include "platform/posix/files/file_data.h"
 #include "platform/posix/files/name_lookup.h"
 #include "platform/posix/text/utf.h"
@@ -271,7 +272,7 @@ std::string RealPathOf(const std::string& hostPath) {
 
 std::string OpenFilePath(int fd, const std::string& openedAs) {
   std::string path;
-  if (LinkTextAt(AT_FDCWD, ("/proc/self/fd/" + std::to_string(fd)).c_str(), path)) return path;
+  if (LinkTextAt(AT_FDCWD, ProcEntryOf(fd).c_str(), path)) return path;
   path = RealPathOf(openedAs);
   struct stat named;
   struct stat open;

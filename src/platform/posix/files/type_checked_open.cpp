@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/posix/files/descriptor.h"
 #include "platform/posix/files/file_data.h"
 
 namespace posix {
@@ -29,7 +30,7 @@ int OpenTypeCheckedAt(int folder, const std::string& name, int flags, struct sta
   // checked even if the name is changed meanwhile. Without /proc the name is
   // opened again and must still lead to the same file.
   const int openFlags = flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-  int fd = ::open(("/proc/self/fd/" + std::to_string(named)).c_str(), openFlags & ~O_NOFOLLOW);
+  int fd = ::open(ProcEntryOf(named).c_str(), openFlags & ~O_NOFOLLOW);
   if (fd < 0 && errno == ENOENT) {
     fd = ::openat(folder, name.c_str(), openFlags);
     struct stat reopened;
